@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Morvane developer entry point.
+#   tools/dev.sh run    install what is missing, build, start the program
+#   tools/dev.sh test   install what is missing, build, run every test
+#                       (plain build, then the AddressSanitizer/UBSan build;
+#                        MORVANE_SANITIZE=0 skips the second)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          libgmp-dev libssl-dev zlib1g-dev)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  fi
+}
+
+jobs=$(nproc)
+
+build() { # build <dir> [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-}" in
+  run)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    exec ./build/ui/morvane
+    ;;
+  test)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    ctest --test-dir build --output-on-failure -j "$jobs"
+    if [ "${MORVANE_SANITIZE:-1}" != 0 ]; then
+      build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=ON
+      ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    fi
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
