@@ -1,0 +1,231 @@
+// The key book: a forest of nodes, each with a kind code (also its icon index), a full text in
+// GBK bytes, view state bits and an item record (self, flags, text). It stands in for the tree
+// control's own nodes; a view follows it through BookObserver.
+//
+// Node handles are checked on every use: a handle to a removed node (or to a node of a book
+// that has since been rebuilt) is stale, and every operation given a stale handle fails
+// cleanly (returns 0, -1, false, an empty text or a null handle) without touching memory that
+// is no longer the node's. A null handle (Node{}) means "none"; where an operation takes a
+// parent, none means the top level.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Kind codes: the values stored in book files and snapshots.
+enum class ItemKind : std::int32_t {
+    BookRoot = 1,
+    Directory = 2,
+    Lock = 3,
+    Key = 4,
+    Signature = 5,
+    Police = 6,
+    AltDirectory = 7,
+    // Field lines of a lock or key.
+    InputField = 12,
+    OutputField = 13,
+    SerialField = 14,
+    IdentityField = 15,
+    EmailField = 16,
+    UseCountField = 17,
+    StrengthField = 18,
+    DateField = 19,
+    NoteField = 20,
+    ModulusField = 21,
+    PublicExponentField = 22,
+    PrivateExponentField = 23,
+    PrimePField = 24,
+    PrimeQField = 25,
+    CoefficientField = 26,
+    // The two detail groups and their rows.
+    PreDetails = 27,
+    ReservedRow = 28,      // 预留字节
+    AttributeRow = 29,     // 明文属性
+    StrengthRow = 30,      // 加密强度
+    PaddingTypeRow = 31,   // 填充类型
+    TotalLengthRow = 32,   // 明文长度 / 加密长度
+    SerialRow = 33,        // 段落序号
+    ConsumedRow = 34,      // 消耗长度
+    PaddingRow = 35,       // 填充数据
+    BlockTextRow = 36,     // 前置正文
+    BlockNumberRow = 37,   // 合成数据
+    PostDetails = 38,
+    SignFlagRow = 39,      // 签字标志
+    DigestRow = 40,        // MD5值
+    PostTextRow = 41,      // 后置正文
+    MessageRow = 42,       // 正文编码
+};
+
+constexpr std::int32_t KindCode(ItemKind k) { return static_cast<std::int32_t>(k); }
+constexpr int kKindCount = 43;  // icon indexes 0..42
+
+// View state bits (the tree control's item state).
+constexpr std::uint32_t kStateSelected = 0x02;
+constexpr std::uint32_t kStateCut = 0x04;
+constexpr std::uint32_t kStateDropHilited = 0x08;
+constexpr std::uint32_t kStateBold = 0x10;
+constexpr std::uint32_t kStateExpanded = 0x20;
+
+// Item record flags.
+constexpr std::uint32_t kFlagSortType = 0x01;
+constexpr std::uint32_t kFlagSortName = 0x02;
+constexpr std::uint32_t kFlagSortStrength = 0x04;
+constexpr std::uint32_t kFlagSortDate = 0x10;
+constexpr std::uint32_t kFlagMarked = 0x20;
+constexpr std::uint32_t kFlagFirstVisible = 0x40;  // only inside a whole-book stream
+constexpr std::uint32_t kFlagMarkedParent = 0x80;  // only inside a stream
+
+// Labels longer than this many bytes are cut (bytes, not characters) and get "...".
+constexpr std::size_t kLabelBytes = 30;
+
+// A node handle: slot number (1-based, 0 = none) and the slot's generation at insertion.
+struct Node {
+    std::uint32_t slot = 0;
+    std::uint32_t gen = 0;
+
+    constexpr bool IsNone() const { return slot == 0; }
+    constexpr explicit operator bool() const { return slot != 0; }
+    constexpr bool operator==(const Node&) const = default;
+};
+
+// The record each node owns.
+struct ItemRecord {
+    Node self;              // the owning node; refreshed by RefreshSelfHandles before sorts
+    std::uint32_t flags = 0;
+    std::string text;       // the full text (GBK)
+};
+
+// What a view needs to follow the book. All calls come after the change, except
+// NodeRemoving, which comes before the subtree is removed (its handles are still valid).
+class BookObserver {
+public:
+    virtual ~BookObserver() = default;
+    virtual void NodeInserted(Node /*node*/) {}
+    virtual void NodeRemoving(Node /*node*/) {}
+    virtual void TextChanged(Node /*node*/) {}
+    // The view state (old and new bits) or the flags changed.
+    virtual void StateChanged(Node /*node*/, std::uint32_t /*oldState*/, std::uint32_t /*newState*/) {}
+    virtual void FlagsChanged(Node /*node*/, std::uint32_t /*oldFlags*/, std::uint32_t /*newFlags*/) {}
+    virtual void ChildrenReordered(Node /*parent*/) {}  // parent none: the top level
+    virtual void SelectionChanged(Node /*selected*/) {}
+    virtual void FirstVisibleChanged(Node /*node*/) {}
+    // Everything changed (whole-book rebuild or removal of all nodes).
+    virtual void BookReset() {}
+};
+
+class Book {
+public:
+    Book();
+    ~Book();
+    Book(const Book&) = delete;
+    Book& operator=(const Book&) = delete;
+    // Moving keeps every handle of the moved book valid in the target; observers stay.
+    Book(Book&& other) noexcept;
+    Book& operator=(Book&& other) noexcept;
+
+    // The display label for a text: its first 30 bytes and "..." when it is longer.
+    static std::string DisplayLabel(std::string_view text);
+
+    // ---- Validity and basic properties
+    bool Valid(Node n) const;
+    std::size_t NodeCount() const { return liveCount_; }
+    bool Empty() const { return liveCount_ == 0; }
+
+    std::int32_t Kind(Node n) const;                 // 0 when stale or none
+    const std::string& Text(Node n) const;           // full text; "" when stale
+    std::string Label(Node n) const;                 // DisplayLabel(Text(n))
+    std::uint32_t State(Node n) const;               // 0 when stale
+    std::uint32_t Flags(Node n) const;               // 0 when stale
+    const ItemRecord* Record(Node n) const;          // nullptr when stale
+    bool Expanded(Node n) const { return (State(n) & kStateExpanded) != 0; }
+    bool Marked(Node n) const { return (Flags(n) & kFlagMarked) != 0; }
+
+    // ---- Changes. Each returns 1, or -1 when the node is stale or none.
+    int SetText(Node n, std::string_view text);
+    int SetFlags(Node n, std::uint32_t flags);
+    // Flips the bits; returns the new state of those bits (0 when stale).
+    std::uint32_t ToggleFlags(Node n, std::uint32_t bits);
+    // state = (state & ~mask) | (bits & mask)
+    int SetState(Node n, std::uint32_t bits, std::uint32_t mask);
+    int Expand(Node n, bool expanded);
+    int SetSelf(Node n, Node self);
+    int SetKind(Node n, std::int32_t kind);
+
+    // ---- Structure
+    // Inserts a node as the parent's last child (top level when parent is none). The record's
+    // flags are 0 and its self is the new node. Returns none when the parent is stale.
+    Node Insert(Node parent, std::int32_t kind, std::string_view text);
+    Node Insert(Node parent, ItemKind kind, std::string_view text) { return Insert(parent, KindCode(kind), text); }
+    // Removes the node with its whole subtree. 1, or -1 when stale or none.
+    int Remove(Node n);
+    // Removes every node.
+    void Clear();
+    // Reorders the children of parent (top level when none) by cmp, stably: cmp(a, b) < 0
+    // puts a before b. 1, or -1 when the parent is stale or has no children.
+    int SortChildren(Node parent, const std::function<int(Node, Node)>& cmp);
+
+    // ---- Navigation, like the tree control. All give none when there is no such node or the
+    // argument is stale.
+    Node FirstRoot() const;                 // first top-level node
+    Node Parent(Node n) const;              // none for a top-level node
+    Node FirstChild(Node n) const;          // n none: FirstRoot()
+    Node LastChild(Node n) const;           // n none: last top-level node
+    Node NextSibling(Node n) const;
+    Node PrevSibling(Node n) const;
+    // The next node in pre-order that lies within the subtree of root (root none: the whole
+    // forest); none at the end.
+    Node NextPreOrder(Node n, Node root = Node{}) const;
+    // True when n is anc or lies below it.
+    bool IsWithin(Node n, Node anc) const;
+    std::size_t ChildCount(Node n) const;   // n none: top-level count
+    int Depth(Node n) const;                // 0 for a top-level node, -1 when stale
+
+    // ---- View
+    Node Selected() const;                  // none when none is selected or it was removed
+    // Moves the selection (sets the selected state bit). none clears it. -1 when stale.
+    int Select(Node n);
+    // The first visible node; falls back to the first top-level node when the remembered one
+    // is gone or was never set.
+    Node FirstVisible() const;
+    int SetFirstVisible(Node n);
+
+    // ---- Observers (not owned; remove before destroying them)
+    void AddObserver(BookObserver* o);
+    void RemoveObserver(BookObserver* o);
+
+    // Exchanges the content (nodes, selection, first visible) with other, keeping each
+    // book's observers; this book's observers get BookReset. Handles of the old content go
+    // stale here when `other` was made by MakeSuccessor().
+    void SwapContent(Book& other);
+    // An empty book whose future handles can never equal a handle issued by this book, so
+    // that a tree built in it and swapped in leaves every old handle stale.
+    Book MakeSuccessor() const;
+
+private:
+    struct Slot {
+        ItemRecord record;
+        std::uint32_t gen = 1;
+        std::int32_t kind = 0;      // 0: free slot
+        std::uint32_t state = 0;
+        std::uint32_t parent = 0, first = 0, last = 0, next = 0, prev = 0;  // slot numbers
+    };
+
+    Slot* Get(Node n);
+    const Slot* Get(Node n) const;
+    Node HandleOf(std::uint32_t slot) const;
+    std::uint32_t Allocate();
+    void Free(std::uint32_t slot);
+    void Unlink(std::uint32_t slot);
+    template <class F> void Notify(F&& f);
+
+    std::vector<Slot> slots_;          // slot k lives at slots_[k - 1]
+    std::vector<std::uint32_t> free_;  // free slot numbers
+    std::size_t liveCount_ = 0;
+    std::uint32_t firstRoot_ = 0, lastRoot_ = 0;
+    Node selected_, firstVisible_;
+    std::vector<BookObserver*> observers_;
+};

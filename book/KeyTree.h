@@ -1,0 +1,79 @@
+// The working state every book command operates on: the book, its file path and passwords,
+// the cipher, the random pool, the desktop, the marking state and the progress counters.
+// The window's tree view shows `book` and forwards clicks and menu commands; everything else
+// here is plain data that the commands in book/ and message/ read and change.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "book/Book.h"
+#include "book/StepContext.h"
+#include "crypto/CRandom.h"
+#include "crypto/Rijndael.h"
+#include "platform/Desktop.h"
+
+// Node handles in tree order, owned by whoever holds it.
+using ItemList = std::vector<Node>;
+
+// Clipboard modes; also the tree stream writer's mode bits.
+constexpr int kClipNone = 0;
+constexpr int kClipCopy = 1;
+constexpr int kClipCut = 2;
+constexpr int kWriteWholeBook = 4;
+
+class KeyTree {
+public:
+    explicit KeyTree(Desktop* desktop = nullptr);
+    ~KeyTree();
+    KeyTree(const KeyTree&) = delete;
+    KeyTree& operator=(const KeyTree&) = delete;
+
+    // Sets the desktop (and passes it on to the random pool).
+    void SetDesktop(Desktop* d);
+
+    // A handle member is live when it names a node of the current book.
+    Node Live(Node n) const { return book.Valid(n) ? n : Node{}; }
+    // Clears every kept handle that no longer names a node (a stale marked parent also
+    // clears the marked count) and drops stale entries from the transfer list.
+    void ForgetStale();
+    // After the whole book was replaced: no kept handle survives. The marked parent and
+    // marked count are set by the caller (the stream reader re-derives them from the stream).
+    void ForgetAllHandles();
+
+    // ---- The book and its file
+    Book book;
+    std::string bookPath;        // native path of the open book; empty when never saved/opened
+    std::string bookPassword;    // GBK
+    std::string loginPassword;   // GBK
+
+    // ---- Owned services
+    CRijndael cipher;            // the book file's and the seed file's cipher
+    CRandom random;              // owner links set by the constructor
+    Desktop* desktop = nullptr;  // not owned
+
+    // ---- Marking state
+    std::int32_t markedCount = 0;
+    Node markedParent;
+    Node clickedItem;
+    Node rightClickedItem;
+    Node contextItem;
+    std::optional<ItemList> transferList;  // none: no list taken
+    int clipboardMode = kClipNone;         // kClipNone / kClipCopy / kClipCut
+    bool menusEnabled = true;
+    bool multiSelect = false;              // Ctrl held
+    bool drawingEnabled = true;            // cleared while all nodes are being removed
+
+    // ---- Main window links
+    std::string clickedLineText;  // GBK text of the line last shown by the selection display
+    bool singleStep = false;      // the single-step box is ticked
+
+    // ---- Progress of the running computation (-1: none)
+    std::int32_t progressTotal = -1;
+    std::int32_t progressDone = -1;
+
+    // ---- Single-step session
+    StepContext step;
+};
