@@ -1,0 +1,385 @@
+#include "crypto/Rijndael.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::uint8_t Mul2(std::uint8_t x)
+{
+    return static_cast<std::uint8_t>((x << 1) ^ ((x & 0x80) ? 0x1B : 0));
+}
+
+constexpr std::uint8_t Mul(std::uint8_t x, std::uint8_t y)
+{
+    std::uint8_t r = 0;
+    while (y) {
+        if (y & 1)
+            r ^= x;
+        x = Mul2(x);
+        y >>= 1;
+    }
+    return r;
+}
+
+struct Tables {
+    std::uint8_t sbox[256];
+    std::uint8_t inv[256];
+    // SubBytes and MixColumns of one state byte in one go: the column word it contributes
+    // from row 0 (rows 1-3 are rotations); likewise the inverse for decryption.
+    std::uint32_t te[4][256];
+    std::uint32_t td[4][256];
+};
+
+constexpr Tables MakeTables()
+{
+    Tables t{};
+    // Powers and logarithms of the generator 3, for the inverses.
+    std::uint8_t pow3[255] = {};
+    std::uint8_t log3[256] = {};
+    std::uint8_t p = 1;
+    for (int i = 0; i < 255; ++i) {
+        pow3[i] = p;
+        log3[p] = static_cast<std::uint8_t>(i);
+        p = Mul(p, 3);
+    }
+    // S-box: the multiplicative inverse in GF(2^8) (0 for 0) followed by the affine map.
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t invx = x == 0 ? 0 : pow3[(255 - log3[x]) % 255];
+        std::uint8_t s = invx;
+        for (int k = 1; k <= 4; ++k)
+            s ^= static_cast<std::uint8_t>((invx << k) | (invx >> (8 - k)));
+        s ^= 0x63;
+        t.sbox[x] = s;
+        t.inv[s] = static_cast<std::uint8_t>(x);
+    }
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t s = t.sbox[x];
+        const std::uint32_t e = std::uint32_t(Mul(s, 2)) | std::uint32_t(s) << 8 |
+                                std::uint32_t(s) << 16 | std::uint32_t(Mul(s, 3)) << 24;
+        const std::uint8_t v = t.inv[x];
+        const std::uint32_t d = std::uint32_t(Mul(v, 14)) | std::uint32_t(Mul(v, 9)) << 8 |
+                                std::uint32_t(Mul(v, 13)) << 16 | std::uint32_t(Mul(v, 11)) << 24;
+        for (int r = 0; r < 4; ++r) {
+            t.te[r][x] = std::rotl(e, 8 * r);
+            t.td[r][x] = std::rotl(d, 8 * r);
+        }
+    }
+    return t;
+}
+
+constexpr Tables kT = MakeTables();
+
+constexpr std::array<std::uint8_t, 32> MakeInitVector()
+{
+    std::array<std::uint8_t, 32> iv{};
+    for (int i = 0; i < 32; ++i)
+        iv[i] = static_cast<std::uint8_t>((i * 151 + 89) ^ 0x5C);
+    return iv;
+}
+
+constexpr std::array<std::uint8_t, 32> kInitVector = MakeInitVector();
+
+inline std::uint8_t B(std::uint32_t w, int r)
+{
+    return static_cast<std::uint8_t>(w >> (8 * r));
+}
+
+std::uint32_t SubWord(std::uint32_t w)
+{
+    return std::uint32_t(kT.sbox[B(w, 0)]) | std::uint32_t(kT.sbox[B(w, 1)]) << 8 |
+           std::uint32_t(kT.sbox[B(w, 2)]) << 16 | std::uint32_t(kT.sbox[B(w, 3)]) << 24;
+}
+
+std::uint32_t InvMixWord(std::uint32_t w)
+{
+    // td applied to sbox[b] gives InvMixColumns of b's contribution.
+    return kT.td[0][kT.sbox[B(w, 0)]] ^ kT.td[1][kT.sbox[B(w, 1)]] ^ kT.td[2][kT.sbox[B(w, 2)]] ^
+           kT.td[3][kT.sbox[B(w, 3)]];
+}
+
+bool ValidWords(int n)
+{
+    return n == 4 || n == 6 || n == 8;
+}
+
+void Wipe(void* p, std::size_t n)
+{
+    volatile std::uint8_t* v = static_cast<volatile std::uint8_t*>(p);
+    for (std::size_t i = 0; i < n; ++i)
+        v[i] = 0;
+}
+
+std::uint32_t ReadLe32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+// Wipes the key schedule when an operation ends, however it ends.
+template <typename F>
+struct OnExit {
+    F f;
+    ~OnExit() { f(); }
+};
+template <typename F>
+OnExit(F) -> OnExit<F>;
+
+} // namespace
+
+const std::array<std::uint8_t, 32>& CRijndael::InitVector()
+{
+    return kInitVector;
+}
+
+int CRijndael::SetKey(const std::uint8_t* key, std::size_t keyLen, int blockWords, int keyWords)
+{
+    if (!key || keyLen == 0 || !ValidWords(blockWords) || !ValidWords(keyWords))
+        return -1;
+    nb_ = blockWords;
+    nk_ = keyWords;
+    nr_ = std::max(nb_, nk_) + 6;
+    shift_[0] = 0;
+    shift_[1] = 1;
+    shift_[2] = nb_ == 8 ? 3 : 2;
+    shift_[3] = nb_ == 8 ? 4 : 3;
+
+    const int total = (nr_ + 1) * nb_;
+    std::uint8_t k[32] = {};
+    std::memcpy(k, key, std::min<std::size_t>(keyLen, std::size_t(nk_) * 4));
+    std::fill(std::begin(ek_), std::end(ek_), 0u);
+    for (int i = 0; i < nk_; ++i)
+        ek_[i] = ReadLe32(k + 4 * i);
+    Wipe(k, sizeof(k));
+    std::uint8_t rcon = 1;
+    for (int i = nk_; i < total; ++i) {
+        std::uint32_t w = ek_[i - 1];
+        if (i % nk_ == 0) {
+            w = SubWord(std::rotr(w, 8)) ^ rcon;
+            rcon = Mul2(rcon);
+        } else if (nk_ > 6 && i % nk_ == 4) {
+            w = SubWord(w);
+        }
+        ek_[i] = ek_[i - nk_] ^ w;
+    }
+    // Equivalent inverse cipher: round keys in reverse round order, the inner ones passed
+    // through InvMixColumns so that decryption rounds have the same shape as encryption's.
+    for (int round = 0; round <= nr_; ++round)
+        for (int j = 0; j < nb_; ++j) {
+            const std::uint32_t w = ek_[(nr_ - round) * nb_ + j];
+            dk_[round * nb_ + j] = (round == 0 || round == nr_) ? w : InvMixWord(w);
+        }
+    return 1;
+}
+
+void CRijndael::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const
+{
+    const int nb = nb_;
+    std::uint32_t s[8], t[8];
+    // Row-wise filling: byte k is row k / Nb, column k % Nb; a state column is one word.
+    for (int c = 0; c < nb; ++c)
+        s[c] = (std::uint32_t(in[c]) | std::uint32_t(in[nb + c]) << 8 |
+                std::uint32_t(in[2 * nb + c]) << 16 | std::uint32_t(in[3 * nb + c]) << 24) ^
+               ek_[c];
+    const int s1 = shift_[1], s2 = shift_[2], s3 = shift_[3];
+    const std::uint32_t* rk = ek_ + nb;
+    for (int round = 1; round < nr_; ++round, rk += nb) {
+        for (int j = 0; j < nb; ++j) {
+            int j1 = j + s1, j2 = j + s2, j3 = j + s3;
+            if (j1 >= nb)
+                j1 -= nb;
+            if (j2 >= nb)
+                j2 -= nb;
+            if (j3 >= nb)
+                j3 -= nb;
+            t[j] = kT.te[0][B(s[j], 0)] ^ kT.te[1][B(s[j1], 1)] ^ kT.te[2][B(s[j2], 2)] ^
+                   kT.te[3][B(s[j3], 3)] ^ rk[j];
+        }
+        std::memcpy(s, t, sizeof(std::uint32_t) * nb);
+    }
+    for (int j = 0; j < nb; ++j) {
+        const std::uint32_t w = (std::uint32_t(kT.sbox[B(s[j], 0)]) |
+                                 std::uint32_t(kT.sbox[B(s[(j + s1) % nb], 1)]) << 8 |
+                                 std::uint32_t(kT.sbox[B(s[(j + s2) % nb], 2)]) << 16 |
+                                 std::uint32_t(kT.sbox[B(s[(j + s3) % nb], 3)]) << 24) ^
+                                rk[j];
+        out[j] = B(w, 0);
+        out[nb + j] = B(w, 1);
+        out[2 * nb + j] = B(w, 2);
+        out[3 * nb + j] = B(w, 3);
+    }
+}
+
+void CRijndael::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const
+{
+    const int nb = nb_;
+    std::uint32_t s[8], t[8];
+    for (int c = 0; c < nb; ++c)
+        s[c] = (std::uint32_t(in[c]) | std::uint32_t(in[nb + c]) << 8 |
+                std::uint32_t(in[2 * nb + c]) << 16 | std::uint32_t(in[3 * nb + c]) << 24) ^
+               dk_[c];
+    // Inverse shift: row r of column j comes from column j - shift_r.
+    const int s1 = nb - shift_[1], s2 = nb - shift_[2], s3 = nb - shift_[3];
+    const std::uint32_t* rk = dk_ + nb;
+    for (int round = 1; round < nr_; ++round, rk += nb) {
+        for (int j = 0; j < nb; ++j) {
+            int j1 = j + s1, j2 = j + s2, j3 = j + s3;
+            if (j1 >= nb)
+                j1 -= nb;
+            if (j2 >= nb)
+                j2 -= nb;
+            if (j3 >= nb)
+                j3 -= nb;
+            t[j] = kT.td[0][B(s[j], 0)] ^ kT.td[1][B(s[j1], 1)] ^ kT.td[2][B(s[j2], 2)] ^
+                   kT.td[3][B(s[j3], 3)] ^ rk[j];
+        }
+        std::memcpy(s, t, sizeof(std::uint32_t) * nb);
+    }
+    for (int j = 0; j < nb; ++j) {
+        const std::uint32_t w = (std::uint32_t(kT.inv[B(s[j], 0)]) |
+                                 std::uint32_t(kT.inv[B(s[(j + s1) % nb], 1)]) << 8 |
+                                 std::uint32_t(kT.inv[B(s[(j + s2) % nb], 2)]) << 16 |
+                                 std::uint32_t(kT.inv[B(s[(j + s3) % nb], 3)]) << 24) ^
+                                rk[j];
+        out[j] = B(w, 0);
+        out[nb + j] = B(w, 1);
+        out[2 * nb + j] = B(w, 2);
+        out[3 * nb + j] = B(w, 3);
+    }
+}
+
+int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
+                       const std::uint8_t* password, std::size_t passwordLen, int blockBits,
+                       int keyBits, int mode)
+{
+    if ((!data && dataLen > 0) || !password || passwordLen == 0)
+        return -1;
+    if (blockBits % 32 != 0 || keyBits % 32 != 0 || mode < 0 || mode > 255)
+        return -1;
+    // The length field holds 32 bits.
+    if (dataLen > 0xFFFFFFFFu)
+        return -1;
+    OnExit wipe{[this] {
+        Wipe(ek_, sizeof(ek_));
+        Wipe(dk_, sizeof(dk_));
+    }};
+    if (SetKey(password, passwordLen, blockBits / 32, keyBits / 32) != 1)
+        return -1;
+    const std::size_t bs = std::size_t(nb_) * 4;
+    const std::size_t blocks = (dataLen + bs - 1) / bs;
+    const std::size_t cipherLen = mode == kCipherBlockChaining ? blocks * bs : dataLen;
+    try {
+        out.assign(kCipherHeaderSize + cipherLen, 0);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    out[0] = static_cast<std::uint8_t>(mode);
+    out[1] = static_cast<std::uint8_t>(nb_);
+    out[2] = static_cast<std::uint8_t>(nk_);
+    out[3] = 1;
+    for (int i = 0; i < 4; ++i)
+        out[4 + i] = static_cast<std::uint8_t>(dataLen >> (8 * i));
+    std::uint8_t* ct = out.data() + kCipherHeaderSize;
+
+    std::uint8_t chain[32];
+    std::memcpy(chain, kInitVector.data(), bs);
+    if (mode == kCipherBlockChaining) {
+        for (std::size_t b = 0; b < blocks; ++b) {
+            const std::size_t off = b * bs;
+            const std::size_t n = std::min(bs, dataLen - off);
+            std::uint8_t x[32];
+            // The last block is completed with zero bytes.
+            for (std::size_t i = 0; i < bs; ++i)
+                x[i] = static_cast<std::uint8_t>((i < n ? data[off + i] : 0) ^ chain[i]);
+            EncryptBlock(x, ct + off);
+            std::memcpy(chain, ct + off, bs);
+            Wipe(x, sizeof(x));
+        }
+    } else {
+        std::uint8_t e[32];
+        for (std::size_t i = 0; i < dataLen; ++i) {
+            EncryptBlock(chain, e);
+            ct[i] = data[i] ^ e[0];
+            std::memmove(chain, chain + 1, bs - 1);
+            chain[bs - 1] = ct[i];
+        }
+        Wipe(e, sizeof(e));
+    }
+    return 1;
+}
+
+int CRijndael::Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
+                       const std::uint8_t* password, std::size_t passwordLen)
+{
+    if (!data || dataLen < kCipherHeaderSize || !password || passwordLen == 0)
+        return -1;
+    const int mode = data[0];
+    const int nb = data[1];
+    const int nk = data[2];
+    const std::size_t length = ReadLe32(data + 4);
+    if (!ValidWords(nb) || !ValidWords(nk))
+        return -1;
+    const std::size_t bs = std::size_t(nb) * 4;
+    const std::uint8_t* ct = data + kCipherHeaderSize;
+    const std::size_t cipherLen = dataLen - kCipherHeaderSize;
+    // Only a damaged or foreign buffer records more than it holds.
+    if (length > cipherLen)
+        return -1;
+    if (mode == kCipherBlockChaining && cipherLen % bs != 0)
+        return -1;
+    OnExit wipe{[this] {
+        Wipe(ek_, sizeof(ek_));
+        Wipe(dk_, sizeof(dk_));
+    }};
+    if (SetKey(password, passwordLen, nb, nk) != 1)
+        return -1;
+    try {
+        out.assign(length, 0);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+
+    std::uint8_t chain[32];
+    std::memcpy(chain, kInitVector.data(), bs);
+    if (mode == kCipherBlockChaining) {
+        // Blocks wholly beyond the recorded length would be cut off anyway.
+        const std::size_t blocks = (length + bs - 1) / bs;
+        std::uint8_t x[32];
+        for (std::size_t b = 0; b < blocks; ++b) {
+            const std::size_t off = b * bs;
+            DecryptBlock(ct + off, x);
+            const std::size_t n = std::min(bs, length - off);
+            for (std::size_t i = 0; i < n; ++i)
+                out[off + i] = x[i] ^ chain[i];
+            std::memcpy(chain, ct + off, bs);
+        }
+        Wipe(x, sizeof(x));
+    } else {
+        std::uint8_t e[32];
+        for (std::size_t i = 0; i < length; ++i) {
+            EncryptBlock(chain, e);
+            out[i] = ct[i] ^ e[0];
+            std::memmove(chain, chain + 1, bs - 1);
+            chain[bs - 1] = ct[i];
+        }
+        Wipe(e, sizeof(e));
+    }
+    return 1;
+}
+
+int CRijndael::Encrypt(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+                       std::string_view password, int blockBits, int keyBits, int mode)
+{
+    return Encrypt(out, data.data(), data.size(),
+                   reinterpret_cast<const std::uint8_t*>(password.data()), password.size(),
+                   blockBits, keyBits, mode);
+}
+
+int CRijndael::Decrypt(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+                       std::string_view password)
+{
+    return Decrypt(out, data.data(), data.size(),
+                   reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+}

@@ -1,0 +1,155 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+AtomicFaultHook g_faultHook = nullptr;
+
+bool Injected(AtomicStep step, const std::string& path)
+{
+    return g_faultHook && g_faultHook(step, path);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const std::uint8_t* p, std::size_t n)
+{
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// The folder's entry for the renamed file reaches the disk only with the folder synced.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+void SetAtomicFaultHook(AtomicFaultHook hook)
+{
+    g_faultHook = hook;
+}
+
+bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uint8_t> data)
+{
+    if (linkOrPath.empty())
+        return false;
+    // Replace what a symbolic link points to, not the link itself.
+    std::string path = linkOrPath;
+    struct stat lst;
+    if (::lstat(linkOrPath.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char* real = ::realpath(linkOrPath.c_str(), nullptr);
+        if (!real)
+            return false;
+        path = real;
+        std::free(real);
+    }
+    // Keep the target's permissions when it exists; new files are private to the user,
+    // since everything the program writes is key material or password-derived.
+    mode_t mode = 0600;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return false;
+        mode = st.st_mode & 07777;
+    }
+
+    std::string temp = path + ".tmp-XXXXXX";
+    if (Injected(AtomicStep::Create, path))
+        return false;
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+
+    bool ok = ::fchmod(fd, mode) == 0;
+    ok = ok && !Injected(AtomicStep::Write, path) && WriteAll(fd, data.data(), data.size());
+    ok = ok && !Injected(AtomicStep::Sync, path) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && !Injected(AtomicStep::Rename, path) && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(FolderOf(path));
+    return true;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::size_t maxSize,
+                                                       ReadError* error)
+{
+    auto fail = [error](ReadError e) -> std::optional<std::vector<std::uint8_t>> {
+        if (error)
+            *error = e;
+        return std::nullopt;
+    };
+    if (error)
+        *error = ReadError::None;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(ReadError::Open);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(ReadError::Open);
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > maxSize) {
+        ::close(fd);
+        return fail(ReadError::TooLarge);
+    }
+    std::vector<std::uint8_t> data;
+    // Read until end of file rather than trusting the size: the file may change meanwhile.
+    data.resize(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t got = 0;
+    for (;;) {
+        if (got == data.size()) {
+            if (data.size() > maxSize) {
+                ::close(fd);
+                return fail(ReadError::TooLarge);
+            }
+            data.resize(data.size() * 2 > maxSize + 1 ? maxSize + 1 : data.size() * 2);
+        }
+        const ssize_t r = ::read(fd, data.data() + got, data.size() - got);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return fail(ReadError::Read);
+        }
+        if (r == 0)
+            break;
+        got += static_cast<std::size_t>(r);
+    }
+    ::close(fd);
+    if (got > maxSize)
+        return fail(ReadError::TooLarge);
+    data.resize(got);
+    return data;
+}
