@@ -36,11 +36,13 @@ public:
 
     // A handle member is live when it names a node of the current book.
     Node Live(Node n) const { return book.Valid(n) ? n : Node{}; }
-    // Clears every kept handle that no longer names a node (a stale marked parent also
-    // clears the marked count) and drops stale entries from the transfer list.
+    // Clears every kept single handle that no longer names a node (a stale marked parent
+    // also clears the marked count). The transfer list is left alone, since callers walk it
+    // while removing its items; its entries are checked wherever they are used.
     void ForgetStale();
-    // After the whole book was replaced: no kept handle survives. The marked parent and
-    // marked count are set by the caller (the stream reader re-derives them from the stream).
+    // After the whole book was replaced: clears every kept handle, the marked count, the
+    // transfer list and the clipboard mode. The stream reader then sets the marked parent and
+    // count from the stream.
     void ForgetAllHandles();
 
     // ---- The book and its file

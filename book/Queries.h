@@ -101,7 +101,7 @@ std::string KindLabel(std::int32_t kind);
 struct NameClash {
     std::string message;  // GBK; empty when there is no clash
     std::int32_t kind = 0;
-    bool Clashes() const { return !message.empty(); }
+    bool Clashes() const { return kind != 0; }
 };
 // The first listed item whose text and kind equal a child's of target: the kind's label,
 // ":  ", the name in double quotes and " 重名". Stale list entries are skipped.

@@ -1,0 +1,36 @@
+#include "book/KeyTree.h"
+
+KeyTree::KeyTree(Desktop* d) : desktop(d)
+{
+    random.SetOwner(desktop, &loginPassword, &cipher);
+}
+
+KeyTree::~KeyTree() = default;
+
+void KeyTree::SetDesktop(Desktop* d)
+{
+    desktop = d;
+    random.SetOwner(desktop, &loginPassword, &cipher);
+}
+
+void KeyTree::ForgetStale()
+{
+    if (markedParent && !book.Valid(markedParent)) {
+        markedParent = Node{};
+        markedCount = 0;
+    }
+    clickedItem = Live(clickedItem);
+    rightClickedItem = Live(rightClickedItem);
+    contextItem = Live(contextItem);
+}
+
+void KeyTree::ForgetAllHandles()
+{
+    markedParent = Node{};
+    markedCount = 0;
+    clickedItem = Node{};
+    rightClickedItem = Node{};
+    contextItem = Node{};
+    transferList.reset();
+    clipboardMode = kClipNone;
+}
