@@ -1,0 +1,436 @@
+// Number routines on BigInt values and the object's members.
+#include "bignum/BigInt.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "bignum/SafeAlloc.h"
+
+using std::size_t;
+using std::uint32_t;
+using std::uint64_t;
+
+namespace bignum_detail {
+uint32_t DivNormalised(uint32_t* q, uint32_t* a, size_t n, uint32_t extra, const uint32_t* b, size_t m);
+}
+
+namespace {
+
+uint32_t Sig(const BigInt& x) {
+    return static_cast<uint32_t>(SignificantLength(x.words, x.length));
+}
+
+void Normalise(BigInt& x) { x.length = static_cast<uint32_t>(SignificantLength(x.words, x.length)); }
+
+// Scratch words from the heap, released on scope exit.
+class Scratch {
+public:
+    explicit Scratch(size_t n) : p_(static_cast<uint32_t*>(NumberAlloc((n == 0 ? 1 : n) * sizeof(uint32_t)))) {}
+    ~Scratch() { NumberFree(p_); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    uint32_t* get() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    uint32_t* p_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Object
+
+BigInt::~BigInt() { Release(); }
+
+void BigInt::Release() noexcept {
+    NumberFree(words);
+    words = nullptr;
+    length = 0;
+    capacity = 0;
+}
+
+BigInt::BigInt(const BigInt& other) {
+    if (Copy(*this, other) != 0) throw std::bad_alloc();
+}
+
+BigInt& BigInt::operator=(const BigInt& other) {
+    Copy(*this, other);
+    return *this;
+}
+
+BigInt::BigInt(BigInt&& other) noexcept
+    : words(std::exchange(other.words, nullptr)),
+      length(std::exchange(other.length, 0)),
+      capacity(std::exchange(other.capacity, 0)) {}
+
+BigInt& BigInt::operator=(BigInt&& other) noexcept {
+    if (this != &other) {
+        Release();
+        words = std::exchange(other.words, nullptr);
+        length = std::exchange(other.length, 0);
+        capacity = std::exchange(other.capacity, 0);
+    }
+    return *this;
+}
+
+BigInt& BigInt::Assign(uint32_t w) {
+    SetWord(*this, w);
+    return *this;
+}
+
+BigInt& BigInt::Assign(const BigInt& other) {
+    Copy(*this, other);
+    return *this;
+}
+
+bool BigInt::EqualsWord(uint32_t w) const { return CompareWord(*this, w) == 0; }
+
+BigInt& BigInt::AddInPlace(uint32_t w) {
+    AddWord(*this, w);
+    return *this;
+}
+
+BigInt& BigInt::MulInPlace(uint32_t w) {
+    BigInt temp;
+    if (Copy(temp, *this) == 0) MulWord(*this, temp, w);
+    return *this;
+}
+
+// ---------------------------------------------------------------------------------------
+// Number routines
+
+int ReserveWords(BigInt& x, uint32_t n) {
+    if (x.capacity >= n) return 0;
+    const uint64_t rounded = (static_cast<uint64_t>(n) + 1) & ~uint64_t{1};
+    if (rounded > 0xFFFFFFFFu) return -1;
+    auto* block = static_cast<uint32_t*>(NumberAlloc(static_cast<size_t>(rounded) * sizeof(uint32_t)));
+    if (block == nullptr) return -1;
+    // Only the words in use carry the value; the rest of the old block is stale.
+    CopyWords(block, x.words, x.length);
+    NumberFree(x.words);
+    x.words = block;
+    x.capacity = static_cast<uint32_t>(rounded);
+    return 0;
+}
+
+int Reserve(BigInt& x, uint32_t bits) {
+    return ReserveWords(x, static_cast<uint32_t>((static_cast<uint64_t>(bits) + 31) / 32));
+}
+
+int Copy(BigInt& dst, const BigInt& src) {
+    if (&dst == &src) return 0;
+    const uint32_t n = Sig(src);
+    if (ReserveWords(dst, n) != 0) return -1;
+    CopyWords(dst.words, src.words, n);
+    dst.length = n;
+    return 0;
+}
+
+int SetWord(BigInt& x, uint32_t w) {
+    if (w == 0) {
+        x.length = 0;
+        return 0;
+    }
+    if (ReserveWords(x, 1) != 0) return -1;
+    x.words[0] = w;
+    x.length = 1;
+    return 0;
+}
+
+int AddWord(BigInt& x, uint32_t w) {
+    const uint32_t n = Sig(x);
+    if (n == 0) return SetWord(x, w);
+    if (ReserveWords(x, n + 1) != 0) return -1;
+    x.length = n;
+    if (AddWordTo(x.words, n, w) != 0) x.words[x.length++] = 1;
+    return 0;
+}
+
+int SubWord(BigInt& x, uint32_t w) {
+    const uint32_t n = Sig(x);
+    if (n == 0) {
+        if (SetWord(x, w) != 0) return -1;
+        return w != 0 ? 1 : 0;
+    }
+    if (SubWordFrom(x.words, n, w) != 0) {
+        // Only a one-word x can go below zero: the wrapped word is the negated magnitude.
+        x.words[0] = 0u - x.words[0];
+        x.length = 1;
+        return 1;
+    }
+    return 0;
+}
+
+int CompareWord(const BigInt& x, uint32_t w) {
+    const uint32_t n = Sig(x);
+    if (n == 0) return w == 0 ? 0 : -1;
+    if (n > 1) return 1;
+    return x.words[0] < w ? -1 : (x.words[0] > w ? 1 : 0);
+}
+
+int Add(BigInt& dst, const BigInt& src) {
+    const uint32_t a = Sig(dst);
+    const uint32_t b = &src == &dst ? a : Sig(src);
+    const uint32_t n = a > b ? a : b;
+    if (n == 0) {
+        dst.length = 0;
+        return 0;
+    }
+    if (ReserveWords(dst, n + 1) != 0) return -1;
+    ZeroWords(dst.words + a, n - a);
+    uint32_t carry = AddSpan(dst.words, src.words, b);
+    if (carry != 0 && n > b) carry = AddWordTo(dst.words + b, n - b, carry);
+    dst.length = n;
+    if (carry != 0) dst.words[dst.length++] = 1;
+    return 0;
+}
+
+int Sub(BigInt& dst, const BigInt& src) {
+    if (&dst == &src) {
+        dst.length = 0;
+        return 0;
+    }
+    const uint32_t a = Sig(dst);
+    const uint32_t b = Sig(src);
+    const uint32_t n = a > b ? a : b;
+    if (n == 0) {
+        dst.length = 0;
+        return 0;
+    }
+    if (ReserveWords(dst, n) != 0) return -1;
+    ZeroWords(dst.words + a, n - a);
+    uint32_t borrow = SubSpan(dst.words, src.words, b);
+    if (borrow != 0 && n > b) borrow = SubWordFrom(dst.words + b, n - b, borrow);
+    dst.length = n;
+    if (borrow != 0) NegateSpan(dst.words, n);
+    Normalise(dst);
+    return borrow != 0 ? 1 : 0;
+}
+
+int Compare(const BigInt& a, const BigInt& b) {
+    const uint32_t m = Sig(a), n = Sig(b);
+    if (m != n) return m < n ? -1 : 1;
+    return CompareSpan(a.words, b.words, m);
+}
+
+int Square(BigInt& dst, const BigInt& src) {
+    const uint32_t n = Sig(src);
+    if (n == 0) {
+        dst.length = 0;
+        return 0;
+    }
+    if (&dst == &src) {
+        Scratch copy(n);
+        if (!copy) return -1;
+        CopyWords(copy.get(), src.words, n);
+        if (ReserveWords(dst, 2 * n) != 0) return -1;
+        SquareSpan(dst.words, copy.get(), n);
+    } else {
+        if (ReserveWords(dst, 2 * n) != 0) return -1;
+        SquareSpan(dst.words, src.words, n);
+    }
+    dst.length = 2 * n;
+    Normalise(dst);
+    return 0;
+}
+
+int Mul(BigInt& dst, const BigInt& a, const BigInt& b) {
+    if (&a == &b) return Square(dst, a);
+    const uint32_t m = Sig(a), n = Sig(b);
+    if (m == 0 || n == 0) {
+        dst.length = 0;
+        return 0;
+    }
+    const BigInt* alias = &dst == &a ? &a : (&dst == &b ? &b : nullptr);
+    const uint32_t aliasLength = alias == &a ? m : n;
+    Scratch copy(alias != nullptr ? aliasLength : 0);
+    if (alias != nullptr) {
+        if (!copy) return -1;
+        CopyWords(copy.get(), alias->words, aliasLength);
+    }
+    if (ReserveWords(dst, m + n) != 0) return -1;
+    const uint32_t* pa = alias == &a ? copy.get() : a.words;
+    const uint32_t* pb = alias == &b ? copy.get() : b.words;
+    MulSpan(dst.words, pa, m, pb, n);
+    dst.length = m + n;
+    Normalise(dst);
+    return 0;
+}
+
+int MulWord(BigInt& dst, const BigInt& src, uint32_t w) {
+    const uint32_t n = Sig(src);
+    if (n == 0 || w == 0) {
+        dst.length = 0;
+        return 0;
+    }
+    if (w == 1) return Copy(dst, src);
+    // Growing keeps the value, and the word loop reads each word before writing it, so the
+    // destination may be the source.
+    if (ReserveWords(dst, n + 1) != 0) return -1;
+    MulWordSpan(dst.words, src.words, n, w);
+    dst.length = n + 1;
+    Normalise(dst);
+    return 0;
+}
+
+namespace {
+
+// q = n div d, r = n mod d for distinct q, r, d (r may be n); d not zero.
+int DivModDistinct(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d) {
+    const uint32_t nl = Sig(n), dl = Sig(d);
+    if (nl < dl) {
+        if (Copy(r, n) != 0) return -1;
+        q.length = 0;
+        return 0;
+    }
+    if (dl == 1) {
+        if (ReserveWords(q, nl) != 0 || ReserveWords(r, 1) != 0) return -1;
+        uint32_t rem;
+        q.words[nl - 1] = DivWordSpan(q.words, &rem, n.words, nl, d.words[0]);
+        q.length = nl;
+        Normalise(q);
+        SetWord(r, rem);
+        return 0;
+    }
+    const unsigned s = static_cast<unsigned>(__builtin_clz(d.words[dl - 1]));
+    Scratch shifted(s != 0 ? dl : 0);
+    if (s != 0 && !shifted) return -1;
+    if (ReserveWords(q, nl - dl + 1) != 0 || ReserveWords(r, nl) != 0) return -1;
+    if (&r != &n) CopyWords(r.words, n.words, nl);
+    const uint32_t* b = d.words;
+    uint32_t extra = 0;
+    if (s != 0) {
+        CopyWords(shifted.get(), d.words, dl);
+        ShiftLeftSpan(shifted.get(), dl, s);
+        b = shifted.get();
+        extra = ShiftLeftSpan(r.words, nl, s);
+    }
+    q.words[nl - dl] = bignum_detail::DivNormalised(q.words, r.words, nl, extra, b, dl);
+    q.length = nl - dl + 1;
+    Normalise(q);
+    if (s != 0) ShiftRightSpan(r.words, dl, s);
+    r.length = dl;
+    Normalise(r);
+    return 0;
+}
+
+}  // namespace
+
+int DivMod(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d) {
+    if (Sig(d) == 0 || &q == &r) return -1;
+    if (&q == &n || &q == &d || &r == &d) {
+        // Work on private values so no input is overwritten while it is still read.
+        BigInt nn, dd, qq, rr;
+        if (Copy(nn, n) != 0 || Copy(dd, d) != 0 || DivModDistinct(qq, rr, nn, dd) != 0) return -1;
+        q = std::move(qq);
+        r = std::move(rr);
+        return 0;
+    }
+    return DivModDistinct(q, r, n, d);
+}
+
+int Mod(BigInt& dst, const BigInt& src, const BigInt& d) {
+    const uint32_t nl = Sig(src), dl = Sig(d);
+    if (dl == 0) return -1;
+    if (&dst == &d) {
+        BigInt dd;
+        if (Copy(dd, d) != 0) return -1;
+        return Mod(dst, src, dd);
+    }
+    if (nl < dl) return Copy(dst, src);
+    if (dl == 1) {
+        const uint32_t rem = ModWordSpan(src.words, nl, d.words[0]);
+        return SetWord(dst, rem);
+    }
+    const unsigned s = static_cast<unsigned>(__builtin_clz(d.words[dl - 1]));
+    Scratch shifted(s != 0 ? dl : 0);
+    if (s != 0 && !shifted) return -1;
+    if (ReserveWords(dst, nl) != 0) return -1;
+    if (&dst != &src) CopyWords(dst.words, src.words, nl);
+    const uint32_t* b = d.words;
+    uint32_t extra = 0;
+    if (s != 0) {
+        CopyWords(shifted.get(), d.words, dl);
+        ShiftLeftSpan(shifted.get(), dl, s);
+        b = shifted.get();
+        extra = ShiftLeftSpan(dst.words, nl, s);
+    }
+    // The quotient is discarded into the dividend's own consumed words.
+    bignum_detail::DivNormalised(dst.words + dl, dst.words, nl, extra, b, dl);
+    if (s != 0) ShiftRightSpan(dst.words, dl, s);
+    dst.length = dl;
+    Normalise(dst);
+    return 0;
+}
+
+uint32_t ModWord(const BigInt& x, uint32_t w) {
+    const uint32_t n = Sig(x);
+    if (n == 0 || w == 0) return 0;
+    if ((w & (w - 1)) == 0) return x.words[0] & (w - 1);
+    return ModWordSpan(x.words, n, w);
+}
+
+int ShiftLeft(BigInt& x, uint32_t bits) {
+    uint32_t n = Sig(x);
+    if (n == 0 || bits == 0) {
+        x.length = n;
+        return 0;
+    }
+    const uint32_t ws = bits / 32;
+    const unsigned bs = bits % 32;
+    const uint64_t need = static_cast<uint64_t>(n) + ws + 1;
+    if (need > 0xFFFFFFFFu || ReserveWords(x, static_cast<uint32_t>(need)) != 0) return -1;
+    if (bs != 0) {
+        const uint32_t out = ShiftLeftSpan(x.words, n, bs);
+        if (out != 0) x.words[n++] = out;
+    }
+    if (ws != 0) {
+        std::memmove(x.words + ws, x.words, n * sizeof(uint32_t));
+        ZeroWords(x.words, ws);
+    }
+    x.length = n + ws;
+    return 0;
+}
+
+int ShiftRight(BigInt& x, uint32_t bits) {
+    uint32_t n = Sig(x);
+    const uint32_t ws = bits / 32;
+    const unsigned bs = bits % 32;
+    if (ws >= n) {
+        x.length = 0;
+        return 0;
+    }
+    if (ws != 0) std::memmove(x.words, x.words + ws, (n - ws) * sizeof(uint32_t));
+    n -= ws;
+    if (bs != 0) ShiftRightSpan(x.words, n, bs);
+    x.length = n;
+    Normalise(x);
+    return static_cast<int>(x.length);
+}
+
+int MakeOdd(BigInt& x) {
+    uint32_t n = Sig(x);
+    if (n == 0) {
+        x.length = 0;
+        return 0;
+    }
+    uint32_t z = 0;
+    while (x.words[z] == 0) ++z;
+    if (z != 0) {
+        std::memmove(x.words, x.words + z, (n - z) * sizeof(uint32_t));
+        n -= z;
+    }
+    const unsigned tz = static_cast<unsigned>(__builtin_ctz(x.words[0]));
+    if (tz != 0) {
+        ShiftRightSpan(x.words, n, tz);
+        if (x.words[n - 1] == 0) --n;
+    }
+    x.length = n;
+    return static_cast<int>(32 * z + tz);
+}
+
+uint32_t BitLength(const BigInt& x) { return static_cast<uint32_t>(BitLengthSpan(x.words, x.length)); }
+
+uint32_t LowWord(const BigInt& x) { return Sig(x) != 0 ? x.words[0] : 0; }

@@ -1,0 +1,128 @@
+#include "bignum/Limbs.h"
+
+namespace limbs {
+
+u64 Mul1(W* r, const W* a, std::size_t n, u64 b) {
+    u64 c = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const u128 p = static_cast<u128>(At(a, i)) * b + c;
+        Put(r, i, static_cast<u64>(p));
+        c = static_cast<u64>(p >> 64);
+    }
+    return c;
+}
+
+u64 AddMul1(W* r, const W* a, std::size_t n, u64 b) {
+    u64 c = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        u128 p0 = static_cast<u128>(At(a, i)) * b + At(r, i) + c;
+        u128 p1 = static_cast<u128>(At(a, i + 1)) * b + At(r, i + 1);
+        u128 p2 = static_cast<u128>(At(a, i + 2)) * b + At(r, i + 2);
+        u128 p3 = static_cast<u128>(At(a, i + 3)) * b + At(r, i + 3);
+        Put(r, i, static_cast<u64>(p0));
+        p1 += static_cast<u64>(p0 >> 64);
+        Put(r, i + 1, static_cast<u64>(p1));
+        p2 += static_cast<u64>(p1 >> 64);
+        Put(r, i + 2, static_cast<u64>(p2));
+        p3 += static_cast<u64>(p2 >> 64);
+        Put(r, i + 3, static_cast<u64>(p3));
+        c = static_cast<u64>(p3 >> 64);
+    }
+    for (; i < n; ++i) {
+        const u128 p = static_cast<u128>(At(a, i)) * b + At(r, i) + c;
+        Put(r, i, static_cast<u64>(p));
+        c = static_cast<u64>(p >> 64);
+    }
+    return c;
+}
+
+u64 AddN(W* r, const W* a, const W* b, std::size_t n) {
+    u64 c = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const u128 s = static_cast<u128>(At(a, i)) + At(b, i) + c;
+        Put(r, i, static_cast<u64>(s));
+        c = static_cast<u64>(s >> 64);
+    }
+    return c;
+}
+
+u64 SubN(W* r, const W* a, const W* b, std::size_t n) {
+    u64 borrow = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const u128 d = static_cast<u128>(At(a, i)) - At(b, i) - borrow;
+        Put(r, i, static_cast<u64>(d));
+        borrow = static_cast<u64>(d >> 64) & 1;
+    }
+    return borrow;
+}
+
+int Cmp(const W* a, const W* b, std::size_t n) {
+    while (n-- > 0) {
+        const u64 x = At(a, n), y = At(b, n);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+void Mul(W* prod, const W* a, std::size_t m, const W* b, std::size_t n) {
+    Put(prod, m, Mul1(prod, a, m, At(b, 0)));
+    for (std::size_t j = 1; j < n; ++j) Put(prod, m + j, AddMul1(prod + 2 * j, a, m, At(b, j)));
+}
+
+void Sqr(W* prod, const W* a, std::size_t n) {
+    // Cross products once, doubled by one shift, then the squares of the limbs added.
+    Put(prod, 0, 0);
+    Put(prod, 2 * n - 1, 0);
+    if (n > 1) {
+        Put(prod, n, Mul1(prod + 2, a + 2, n - 1, At(a, 0)));
+        for (std::size_t i = 1; i + 1 < n; ++i)
+            Put(prod, n + i, AddMul1(prod + 2 * (2 * i + 1), a + 2 * (i + 1), n - i - 1, At(a, i)));
+        u64 top = 0;
+        for (std::size_t i = 1; i < 2 * n; ++i) {
+            const u64 w = At(prod, i);
+            Put(prod, i, (w << 1) | top);
+            top = w >> 63;
+        }
+    }
+    u64 c = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const u64 ai = At(a, i);
+        const u128 d = static_cast<u128>(ai) * ai;
+        const u128 lo = static_cast<u128>(At(prod, 2 * i)) + static_cast<u64>(d) + c;
+        Put(prod, 2 * i, static_cast<u64>(lo));
+        const u128 hi = static_cast<u128>(At(prod, 2 * i + 1)) + static_cast<u64>(d >> 64) + static_cast<u64>(lo >> 64);
+        Put(prod, 2 * i + 1, static_cast<u64>(hi));
+        c = static_cast<u64>(hi >> 64);
+    }
+}
+
+void Mont::Reduce(W* r, W* tt) const {
+    // Each row's carry limb belongs at position i + n; it is parked in the limb the row just
+    // cleared and all carries are added at the end. Later rows only read limbs below n, so
+    // the deferral does not change their quotient limbs.
+    for (std::size_t i = 0; i < n; ++i) {
+        const u64 q = At(tt, i) * inv;
+        Put(tt, i, AddMul1(tt + 2 * i, m, n, q));
+    }
+    const u64 cy = AddN(r, tt + 2 * n, tt, n);
+    if (cy != 0 || Cmp(r, m, n) >= 0) SubN(r, r, m, n);
+}
+
+void Mont::MulMod(W* r, const W* a, const W* b) const {
+    Mul(t, a, n, b, n);
+    Reduce(r, t);
+}
+
+void Mont::SqrMod(W* r, const W* a) const {
+    Sqr(t, a, n);
+    Reduce(r, t);
+}
+
+u64 InverseLimb(u64 w) {
+    u64 b = w;  // correct to 3 bits; each step doubles that
+    for (int i = 0; i < 5; ++i) b *= 2 - w * b;
+    return ~b + 1;
+}
+
+}  // namespace limbs

@@ -1,0 +1,334 @@
+// Random operands of 1 to 260 words checked against GMP.
+#include <gtest/gtest.h>
+
+#include "GmpSupport.h"
+#include "bignum/BigInt.h"
+
+namespace {
+
+constexpr std::uint32_t kMaxWords = 260;
+
+TEST(BigIntVersusGmp, AddSubCompare) {
+    Operands rnd(1);
+    BigInt a, b, x;
+    Mpz ma, mb, mr;
+    for (int iter = 0; iter < 1500; ++iter) {
+        rnd.Fill(a, rnd.Length(kMaxWords));
+        rnd.Fill(b, rnd.Below(4) == 0 ? a.length : rnd.Length(kMaxWords));
+        if (iter % 7 == 0) Copy(b, a);
+        ma.Set(a);
+        mb.Set(b);
+
+        ASSERT_EQ(Copy(x, a), 0);
+        ASSERT_EQ(Add(x, b), 0);
+        mpz_add(mr.get(), ma.get(), mb.get());
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        ASSERT_TRUE(Normal(x));
+
+        ASSERT_EQ(Copy(x, a), 0);
+        const int cmp = mpz_cmp(ma.get(), mb.get());
+        ASSERT_EQ(Compare(a, b), cmp < 0 ? -1 : (cmp > 0 ? 1 : 0));
+        ASSERT_EQ(Sub(x, b), cmp < 0 ? 1 : 0);
+        mpz_sub(mr.get(), ma.get(), mb.get());
+        mpz_abs(mr.get(), mr.get());
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        ASSERT_TRUE(Normal(x));
+
+        // Destination also the source.
+        ASSERT_EQ(Copy(x, a), 0);
+        ASSERT_EQ(Add(x, x), 0);
+        mpz_add(mr.get(), ma.get(), ma.get());
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        ASSERT_EQ(Sub(x, x), 0);
+        ASSERT_EQ(x.length, 0u);
+
+        const std::uint32_t w = rnd.Below(3) == 0 ? 0xFFFFFFFFu : rnd.Word();
+        ASSERT_EQ(Copy(x, a), 0);
+        ASSERT_EQ(AddWord(x, w), 0);
+        mpz_add_ui(mr.get(), ma.get(), w);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        ASSERT_EQ(Copy(x, a), 0);
+        const int below = mpz_cmp_ui(ma.get(), w) < 0 ? 1 : 0;
+        ASSERT_EQ(SubWord(x, w), below);
+        if (below) {
+            mpz_ui_sub(mr.get(), w, ma.get());
+        } else {
+            mpz_sub_ui(mr.get(), ma.get(), w);
+        }
+        ASSERT_EQ(HexOf(x), mr.Hex());
+    }
+}
+
+TEST(BigIntVersusGmp, MulAndSquareInEveryAliasingForm) {
+    Operands rnd(2);
+    BigInt a, b, x, y;
+    Mpz ma, mb, mr;
+    for (int iter = 0; iter < 400; ++iter) {
+        rnd.Fill(a, rnd.Length(kMaxWords));
+        rnd.Fill(b, rnd.Length(kMaxWords));
+        ma.Set(a);
+        mb.Set(b);
+        mpz_mul(mr.get(), ma.get(), mb.get());
+        const std::string product = mr.Hex();
+
+        ASSERT_EQ(Mul(x, a, b), 0);
+        ASSERT_EQ(HexOf(x), product);
+        ASSERT_TRUE(Normal(x));
+        Copy(x, a);
+        ASSERT_EQ(Mul(x, x, b), 0);
+        ASSERT_EQ(HexOf(x), product);
+        Copy(x, b);
+        ASSERT_EQ(Mul(x, a, x), 0);
+        ASSERT_EQ(HexOf(x), product);
+
+        mpz_mul(mr.get(), ma.get(), ma.get());
+        const std::string square = mr.Hex();
+        ASSERT_EQ(Square(y, a), 0);
+        ASSERT_EQ(HexOf(y), square);
+        ASSERT_EQ(Mul(y, a, a), 0);
+        ASSERT_EQ(HexOf(y), square);
+        Copy(y, a);
+        ASSERT_EQ(Mul(y, y, y), 0);
+        ASSERT_EQ(HexOf(y), square);
+        Copy(y, a);
+        ASSERT_EQ(Square(y, y), 0);
+        ASSERT_EQ(HexOf(y), square);
+
+        const std::uint32_t w = rnd.Word();
+        ASSERT_EQ(MulWord(x, a, w), 0);
+        mpz_mul_ui(mr.get(), ma.get(), w);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        Copy(x, a);
+        x.MulInPlace(w);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+    }
+}
+
+TEST(BigIntVersusGmp, MulSpanOnOddAndUnevenLengths) {
+    // The word routine splits operands into 64-bit pairs plus an odd top word.
+    Operands rnd(3);
+    BigInt a, b;
+    Mpz ma, mb, mr, mp;
+    for (std::uint32_t m = 1; m <= 9; ++m) {
+        for (std::uint32_t n = 1; n <= 9; ++n) {
+            rnd.Fill(a, m);
+            rnd.Fill(b, n);
+            std::vector<std::uint32_t> prod(m + n + 2, 0xDEADBEEFu);
+            MulSpan(prod.data() + 1, a.words, m, b.words, n);
+            EXPECT_EQ(prod[0], 0xDEADBEEFu);
+            EXPECT_EQ(prod[m + n + 1], 0xDEADBEEFu);
+            ma.Set(a);
+            mb.Set(b);
+            mpz_mul(mr.get(), ma.get(), mb.get());
+            mpz_import(mp.get(), m + n, -1, 4, 0, 0, prod.data() + 1);
+            EXPECT_EQ(mpz_cmp(mp.get(), mr.get()), 0) << m << "x" << n;
+            prod.assign(2 * m + 2, 0xDEADBEEFu);
+            SquareSpan(prod.data() + 1, a.words, m);
+            mpz_mul(mr.get(), ma.get(), ma.get());
+            mpz_import(mp.get(), 2 * m, -1, 4, 0, 0, prod.data() + 1);
+            EXPECT_EQ(mpz_cmp(mp.get(), mr.get()), 0) << m;
+            EXPECT_EQ(prod[2 * m + 1], 0xDEADBEEFu);
+        }
+    }
+}
+
+TEST(BigIntVersusGmp, DivModAndModIncludingAddBack) {
+    Operands rnd(4);
+    BigInt n, d, q, r, x;
+    Mpz mn, md, mq, mr;
+    for (int iter = 0; iter < 1200; ++iter) {
+        const std::uint32_t dl = rnd.Length(iter % 3 == 0 ? 4 : kMaxWords);
+        rnd.Fill(d, dl);
+        rnd.Fill(n, dl + rnd.Below(kMaxWords - dl + 1));
+        if (iter % 5 == 0) {
+            // Divisor top word with the high bit set over a run of zeros or ones: quotient
+            // estimates one too large are frequent with such shapes.
+            d.words[dl - 1] = 0x80000000u;
+            for (std::uint32_t i = 0; i + 1 < dl; ++i) d.words[i] = iter % 10 == 0 ? 0 : 0xFFFFFFFFu;
+            if (dl > 1) d.words[0] |= 1;
+        }
+        mn.Set(n);
+        md.Set(d);
+        mpz_tdiv_qr(mq.get(), mr.get(), mn.get(), md.get());
+
+        ASSERT_EQ(DivMod(q, r, n, d), 0);
+        ASSERT_EQ(HexOf(q), mq.Hex());
+        ASSERT_EQ(HexOf(r), mr.Hex());
+        ASSERT_TRUE(Normal(q) && Normal(r));
+
+        Copy(x, n);
+        ASSERT_EQ(DivMod(q, x, x, d), 0);  // remainder over the dividend
+        ASSERT_EQ(HexOf(q), mq.Hex());
+        ASSERT_EQ(HexOf(x), mr.Hex());
+
+        ASSERT_EQ(Mod(x, n, d), 0);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        Copy(x, n);
+        ASSERT_EQ(Mod(x, x, d), 0);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+
+        // The divisor is read only: its words are intact afterwards.
+        ASSERT_EQ(HexOf(d), md.Hex());
+    }
+}
+
+TEST(BigIntVersusGmp, DivSpanLendsTheDivisorAndAcceptsQuotientOverDividend) {
+    Operands rnd(5);
+    BigInt a, b;
+    Mpz ma, mb, mq, mr, got;
+    for (int iter = 0; iter < 300; ++iter) {
+        const std::uint32_t m = rnd.Length(20);
+        const std::uint32_t n = m + rnd.Below(20);
+        rnd.Fill(b, m);
+        rnd.Fill(a, n);
+        ma.Set(a);
+        mb.Set(b);
+        mpz_tdiv_qr(mq.get(), mr.get(), ma.get(), mb.get());
+        std::vector<std::uint32_t> work(a.words, a.words + n);
+        std::vector<std::uint32_t> div(b.words, b.words + m);
+        const std::uint32_t top = DivSpan(work.data() + m, work.data(), n, div.data(), m);
+        EXPECT_TRUE(std::equal(div.begin(), div.end(), b.words));
+        mpz_import(got.get(), m, -1, 4, 0, 0, work.data());
+        EXPECT_EQ(mpz_cmp(got.get(), mr.get()), 0);
+        std::vector<std::uint32_t> quotient(work.begin() + m, work.end());
+        quotient.push_back(top);
+        mpz_import(got.get(), quotient.size(), -1, 4, 0, 0, quotient.data());
+        EXPECT_EQ(mpz_cmp(got.get(), mq.get()), 0);
+    }
+}
+
+TEST(BigIntVersusGmp, ModWordShiftsAndMakeOdd) {
+    Operands rnd(6);
+    BigInt a, x;
+    Mpz ma, mr;
+    const std::uint32_t divisors[] = {1, 2, 3, 7, 65535, 65536, 65537, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFBu};
+    for (int iter = 0; iter < 600; ++iter) {
+        rnd.Fill(a, rnd.Length(kMaxWords));
+        ma.Set(a);
+        for (std::uint32_t d : divisors) ASSERT_EQ(ModWord(a, d), mpz_fdiv_ui(ma.get(), d)) << d;
+        const std::uint32_t d = rnd.Word() | 1;
+        ASSERT_EQ(ModWord(a, d), mpz_fdiv_ui(ma.get(), d));
+
+        const std::uint32_t bits = rnd.Below(3 * 32 * kMaxWords / 2);
+        Copy(x, a);
+        ASSERT_EQ(ShiftLeft(x, bits), 0);
+        mpz_mul_2exp(mr.get(), ma.get(), bits);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        ASSERT_TRUE(Normal(x));
+        Copy(x, a);
+        const int newLength = ShiftRight(x, bits);
+        ASSERT_EQ(newLength, static_cast<int>(x.length));
+        mpz_fdiv_q_2exp(mr.get(), ma.get(), bits);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        ASSERT_TRUE(Normal(x));
+
+        Copy(x, a);
+        ShiftLeft(x, rnd.Below(200));
+        Mpz before(x);
+        const int removed = MakeOdd(x);
+        ASSERT_EQ(static_cast<unsigned long>(removed), mpz_scan1(before.get(), 0));
+        mpz_fdiv_q_2exp(mr.get(), before.get(), removed);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        ASSERT_TRUE(Normal(x));
+        ASSERT_EQ(BitLength(a), mpz_sizeinbase(ma.get(), 2));
+    }
+}
+
+TEST(BigIntVersusGmp, ExpModAndTwoExpMod) {
+    Operands rnd(7);
+    BigInt base, e, m, x, y;
+    Mpz mb, me, mm, mr;
+    for (int iter = 0; iter < 120; ++iter) {
+        const std::uint32_t ml = rnd.Length(iter < 100 ? 24 : 130);
+        rnd.Fill(m, ml);
+        m.words[0] |= 1;
+        rnd.Fill(base, rnd.Length(ml + 2));
+        rnd.Fill(e, rnd.Length(iter % 4 == 0 ? 2 : ml));
+        mb.Set(base);
+        me.Set(e);
+        mm.Set(m);
+        mpz_powm(mr.get(), mb.get(), me.get(), mm.get());
+        ASSERT_EQ(ExpMod(x, base, e, m), 1);
+        ASSERT_EQ(HexOf(x), mr.Hex()) << iter;
+        Copy(x, base);
+        ASSERT_EQ(ExpMod(x, x, e, m), 1);  // destination over the base
+        ASSERT_EQ(HexOf(x), mr.Hex());
+
+        ASSERT_EQ(TwoExpMod(y, e, m), 0);
+        mpz_set_ui(mb.get(), 2);
+        mpz_powm(mr.get(), mb.get(), me.get(), mm.get());
+        ASSERT_EQ(HexOf(y), mr.Hex()) << iter;
+        SetWord(base, 2);
+        ASSERT_EQ(ExpMod(y, base, e, m), 1);
+        ASSERT_EQ(HexOf(y), mr.Hex());
+    }
+}
+
+TEST(BigIntVersusGmp, GcdAndInverse) {
+    Operands rnd(8);
+    BigInt a, b, g, inv, x;
+    Mpz ma, mb, mr;
+    int inverses = 0;
+    for (int iter = 0; iter < 400; ++iter) {
+        rnd.Fill(a, rnd.Length(iter < 300 ? 20 : 130));
+        rnd.Fill(b, rnd.Length(iter < 300 ? 20 : 130));
+        if (iter % 3 == 0) {
+            // A shared factor.
+            BigInt f;
+            rnd.Fill(f, rnd.Length(3));
+            Mul(a, a, f);
+            Mul(b, b, f);
+        }
+        ma.Set(a);
+        mb.Set(b);
+        mpz_gcd(mr.get(), ma.get(), mb.get());
+        ASSERT_EQ(Gcd(g, a, b), 0);
+        ASSERT_EQ(HexOf(g), mr.Hex());
+        Copy(x, a);
+        ASSERT_EQ(Gcd(x, x, b), 0);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+        Copy(x, b);
+        ASSERT_EQ(Gcd(x, a, x), 0);
+        ASSERT_EQ(HexOf(x), mr.Hex());
+
+        const int exists = mpz_invert(mr.get(), ma.get(), mb.get()) != 0 && mpz_cmp_ui(mb.get(), 1) > 0;
+        const int result = Inverse(inv, a, b);
+        ASSERT_EQ(result, exists ? 0 : 1) << iter;
+        if (exists) {
+            ++inverses;
+            ASSERT_EQ(HexOf(inv), mr.Hex());
+            Copy(x, a);
+            ASSERT_EQ(Inverse(x, x, b), 0);
+            ASSERT_EQ(HexOf(x), mr.Hex());
+        }
+    }
+    EXPECT_GT(inverses, 50);
+}
+
+TEST(BigIntVersusGmp, TextRoundTrips) {
+    Operands rnd(9);
+    BigInt a, x;
+    Mpz ma;
+    std::vector<char> buffer(32 * kMaxWords / 3 + 16);
+    for (int iter = 0; iter < 300; ++iter) {
+        rnd.Fill(a, rnd.Length(kMaxWords));
+        ma.Set(a);
+        ASSERT_EQ(a.ToHex(buffer.data(), buffer.size()), 1);
+        ASSERT_EQ(std::string(buffer.data()), ma.Hex());
+        ASSERT_EQ(x.FromHex(buffer.data()), 1);
+        ASSERT_EQ(Compare(x, a), 0);
+
+        char* dec = mpz_get_str(nullptr, 10, ma.get());
+        const std::string expected(dec);
+        void (*freefunc)(void*, size_t);
+        mp_get_memory_functions(nullptr, nullptr, &freefunc);
+        freefunc(dec, expected.size() + 1);
+        ASSERT_EQ(a.ToDecimal(buffer.data(), buffer.size()), 1);
+        ASSERT_EQ(std::string(buffer.data()), expected);
+        ASSERT_EQ(x.FromText(10, buffer.data()), 1);
+        ASSERT_EQ(Compare(x, a), 0);
+        ASSERT_EQ(a.ToString(10), expected);
+    }
+}
+
+}  // namespace
