@@ -112,7 +112,9 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, 
     };
     if (error)
         *error = ReadError::None;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO at the path cannot stall the open; only regular files
+    // are read, and for those the flag changes nothing.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return fail(ReadError::Open);
     struct stat st;
