@@ -1,5 +1,9 @@
 #include "bignum/Limbs.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
+#endif
+
 namespace limbs {
 
 u64 Mul1(W* r, const W* a, std::size_t n, u64 b) {
@@ -12,9 +16,74 @@ u64 Mul1(W* r, const W* a, std::size_t n, u64 b) {
     return c;
 }
 
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+bool CpuHasMulxAdx() {
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+    return (ebx & (1u << 8)) != 0 && (ebx & (1u << 19)) != 0;  // BMI2 and ADX
+}
+
+const bool kMulxAdx = CpuHasMulxAdx();
+
+// r[0..4q) += a[0..4q) * b with two independent carry chains (CF for the product high
+// words, OF for the accumulator); returns the carry limb.
+u64 AddMul1Adx(W* r, const W* a, std::size_t quads, u64 b) {
+    u64 carry = 0;
+    u64 lo0, hi0, lo1;
+    asm volatile(
+        "xor %%r8d, %%r8d\n\t"  // clears CF and OF
+        "1:\n\t"
+        "mulx (%[a]), %[lo0], %[hi0]\n\t"
+        "adcx %[c], %[lo0]\n\t"
+        "adox (%[r]), %[lo0]\n\t"
+        "mov %[lo0], (%[r])\n\t"
+        "mulx 8(%[a]), %[lo1], %[c]\n\t"
+        "adcx %[hi0], %[lo1]\n\t"
+        "adox 8(%[r]), %[lo1]\n\t"
+        "mov %[lo1], 8(%[r])\n\t"
+        "mulx 16(%[a]), %[lo0], %[hi0]\n\t"
+        "adcx %[c], %[lo0]\n\t"
+        "adox 16(%[r]), %[lo0]\n\t"
+        "mov %[lo0], 16(%[r])\n\t"
+        "mulx 24(%[a]), %[lo1], %[c]\n\t"
+        "adcx %[hi0], %[lo1]\n\t"
+        "adox 24(%[r]), %[lo1]\n\t"
+        "mov %[lo1], 24(%[r])\n\t"
+        "lea 32(%[a]), %[a]\n\t"
+        "lea 32(%[r]), %[r]\n\t"
+        "lea -1(%[n]), %[n]\n\t"  // lea and jrcxz leave both carry chains alone
+        "jrcxz 2f\n\t"
+        "jmp 1b\n\t"
+        "2:\n\t"
+        "adcx %%r8, %[c]\n\t"
+        "adox %%r8, %[c]\n\t"
+        : [a] "+&r"(a), [r] "+&r"(r), [n] "+&c"(quads), [c] "+&r"(carry), [lo0] "=&r"(lo0), [hi0] "=&r"(hi0),
+          [lo1] "=&r"(lo1)
+        : "d"(b)
+        : "r8", "cc", "memory");
+    return carry;
+}
+#endif
+
+}  // namespace
+
 u64 AddMul1(W* r, const W* a, std::size_t n, u64 b) {
     u64 c = 0;
     std::size_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (kMulxAdx && n >= 4) {
+        i = n & ~std::size_t{3};
+        c = AddMul1Adx(r, a, i / 4, b);
+        for (; i < n; ++i) {
+            const u128 p = static_cast<u128>(At(a, i)) * b + At(r, i) + c;
+            Put(r, i, static_cast<u64>(p));
+            c = static_cast<u64>(p >> 64);
+        }
+        return c;
+    }
+#endif
     for (; i + 4 <= n; i += 4) {
         u128 p0 = static_cast<u128>(At(a, i)) * b + At(r, i) + c;
         u128 p1 = static_cast<u128>(At(a, i + 1)) * b + At(r, i + 1);
