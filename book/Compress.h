@@ -1,0 +1,59 @@
+// The book's own dictionary coder (an LZ77 variant at bit level) applied to the tree stream
+// before it is enciphered into a book file. The coded form is fixed: files written by one
+// build must open in every other, so the compressor produces exactly the greedy
+// longest-earliest coding described in docs/FORMATS.md ("Compressed form").
+//
+// In short: a 35-bit end header (32-bit index of the last byte, 3-bit index of the last bit
+// inside it), then the input in chunks of at most 70000 bytes, each with its own 35-bit end
+// header, a literal for its first byte and further symbols:
+//   literal      1, byte (8 bits)
+//   short match  0, source position (bitlen(pos) bits), 1, Rice(L - 2)       L = 2..52
+//   long match   0, source position (bitlen(pos) bits), 0, L - 2 (15 bits)   L = 53..18191
+// Bits are packed most significant first; no fill between chunks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+class CompressMatchFinder;
+
+class CCompress {
+public:
+    static constexpr std::size_t kChunkSize = 70000;   // input bytes per chunk
+    static constexpr std::int32_t kMinMatch = 2;
+    static constexpr std::int32_t kMaxShortMatch = 52;
+    static constexpr std::int32_t kMaxMatch = 18191;
+    static constexpr int kHeaderBits = 35;
+    // Expand refuses to produce more than this: no book comes near it, and it keeps crafted
+    // data (each 18-bit symbol may ask for thousands of bytes) from exhausting memory.
+    static constexpr std::size_t kMaxExpandedSize = std::size_t{1} << 30;
+
+    CCompress();
+    ~CCompress();
+    CCompress(const CCompress&) = delete;
+    CCompress& operator=(const CCompress&) = delete;
+
+    // out = the coded form of data[0..len-1]. Returns 1, or -1 when len is 0, when the coded
+    // form would not fit its 32-bit header, or when memory runs out (out is then empty).
+    int Compress(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len);
+    int Compress(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
+        return Compress(out, data.data(), data.size());
+    }
+
+    // out = the bytes that data[0..len-1] codes. Returns 1, or -1 when the data is malformed
+    // (shorter than a header, a header pointing beyond the data or outside its parent, a
+    // symbol running past its chunk's end, a copy from outside the chunk's output, no chunk
+    // at all), when the result would exceed kMaxExpandedSize, or when memory runs out; out
+    // is then empty. Bytes after the last coded byte are ignored.
+    int Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len);
+    int Expand(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
+        return Expand(out, data.data(), data.size());
+    }
+
+private:
+    // Working tables of the match search, kept between calls (sized for one chunk).
+    std::unique_ptr<CompressMatchFinder> finder_;
+};
