@@ -141,10 +141,6 @@ int CRijndael::SetKey(const std::uint8_t* key, std::size_t keyLen, int blockWord
     nb_ = blockWords;
     nk_ = keyWords;
     nr_ = std::max(nb_, nk_) + 6;
-    shift_[0] = 0;
-    shift_[1] = 1;
-    shift_[2] = nb_ == 8 ? 3 : 2;
-    shift_[3] = nb_ == 8 ? 4 : 3;
 
     const int total = (nr_ + 1) * nb_;
     std::uint8_t k[32] = {};
@@ -174,80 +170,77 @@ int CRijndael::SetKey(const std::uint8_t* key, std::size_t keyLen, int blockWord
     return 1;
 }
 
-void CRijndael::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const
+namespace {
+
+// One block with the state held as Nb column words; the block size is a template argument
+// so that the column indexes of the shifts are constants. Inverse runs the equivalent
+// inverse cipher on the decryption round keys.
+template <int NB, bool Inverse>
+void CipherBlock(const std::uint32_t* rk, int nr, const std::uint8_t* in, std::uint8_t* out)
 {
-    const int nb = nb_;
-    std::uint32_t s[8], t[8];
-    // Row-wise filling: byte k is row k / Nb, column k % Nb; a state column is one word.
-    for (int c = 0; c < nb; ++c)
-        s[c] = (std::uint32_t(in[c]) | std::uint32_t(in[nb + c]) << 8 |
-                std::uint32_t(in[2 * nb + c]) << 16 | std::uint32_t(in[3 * nb + c]) << 24) ^
-               ek_[c];
-    const int s1 = shift_[1], s2 = shift_[2], s3 = shift_[3];
-    const std::uint32_t* rk = ek_ + nb;
-    for (int round = 1; round < nr_; ++round, rk += nb) {
-        for (int j = 0; j < nb; ++j) {
-            int j1 = j + s1, j2 = j + s2, j3 = j + s3;
-            if (j1 >= nb)
-                j1 -= nb;
-            if (j2 >= nb)
-                j2 -= nb;
-            if (j3 >= nb)
-                j3 -= nb;
-            t[j] = kT.te[0][B(s[j], 0)] ^ kT.te[1][B(s[j1], 1)] ^ kT.te[2][B(s[j2], 2)] ^
-                   kT.te[3][B(s[j3], 3)] ^ rk[j];
-        }
-        std::memcpy(s, t, sizeof(std::uint32_t) * nb);
+    constexpr int kShift1 = 1, kShift2 = NB == 8 ? 3 : 2, kShift3 = NB == 8 ? 4 : 3;
+    // Row r of result column j comes from column j + shift (j - shift for the inverse).
+    constexpr int o1 = Inverse ? NB - kShift1 : kShift1;
+    constexpr int o2 = Inverse ? NB - kShift2 : kShift2;
+    constexpr int o3 = Inverse ? NB - kShift3 : kShift3;
+    const auto& t = Inverse ? kT.td : kT.te;
+    const std::uint8_t* box = Inverse ? kT.inv : kT.sbox;
+
+    std::uint32_t s[NB], u[NB];
+    // Row-wise filling: byte k is row k / Nb, column k % Nb.
+    for (int c = 0; c < NB; ++c)
+        s[c] = (std::uint32_t(in[c]) | std::uint32_t(in[NB + c]) << 8 |
+                std::uint32_t(in[2 * NB + c]) << 16 | std::uint32_t(in[3 * NB + c]) << 24) ^
+               rk[c];
+    rk += NB;
+    for (int round = 1; round < nr; ++round, rk += NB) {
+#pragma GCC unroll 8
+        for (int j = 0; j < NB; ++j)
+            u[j] = t[0][B(s[j], 0)] ^ t[1][B(s[(j + o1) % NB], 1)] ^ t[2][B(s[(j + o2) % NB], 2)] ^
+                   t[3][B(s[(j + o3) % NB], 3)] ^ rk[j];
+#pragma GCC unroll 8
+        for (int j = 0; j < NB; ++j)
+            s[j] = u[j];
     }
-    for (int j = 0; j < nb; ++j) {
-        const std::uint32_t w = (std::uint32_t(kT.sbox[B(s[j], 0)]) |
-                                 std::uint32_t(kT.sbox[B(s[(j + s1) % nb], 1)]) << 8 |
-                                 std::uint32_t(kT.sbox[B(s[(j + s2) % nb], 2)]) << 16 |
-                                 std::uint32_t(kT.sbox[B(s[(j + s3) % nb], 3)]) << 24) ^
+    for (int j = 0; j < NB; ++j) {
+        const std::uint32_t w = (std::uint32_t(box[B(s[j], 0)]) |
+                                 std::uint32_t(box[B(s[(j + o1) % NB], 1)]) << 8 |
+                                 std::uint32_t(box[B(s[(j + o2) % NB], 2)]) << 16 |
+                                 std::uint32_t(box[B(s[(j + o3) % NB], 3)]) << 24) ^
                                 rk[j];
         out[j] = B(w, 0);
-        out[nb + j] = B(w, 1);
-        out[2 * nb + j] = B(w, 2);
-        out[3 * nb + j] = B(w, 3);
+        out[NB + j] = B(w, 1);
+        out[2 * NB + j] = B(w, 2);
+        out[3 * NB + j] = B(w, 3);
     }
+}
+
+template <bool Inverse>
+void CipherBlockAnySize(int nb, const std::uint32_t* rk, int nr, const std::uint8_t* in, std::uint8_t* out)
+{
+    switch (nb) {
+    case 4:
+        CipherBlock<4, Inverse>(rk, nr, in, out);
+        break;
+    case 6:
+        CipherBlock<6, Inverse>(rk, nr, in, out);
+        break;
+    default:
+        CipherBlock<8, Inverse>(rk, nr, in, out);
+        break;
+    }
+}
+
+} // namespace
+
+void CRijndael::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const
+{
+    CipherBlockAnySize<false>(nb_, ek_, nr_, in, out);
 }
 
 void CRijndael::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const
 {
-    const int nb = nb_;
-    std::uint32_t s[8], t[8];
-    for (int c = 0; c < nb; ++c)
-        s[c] = (std::uint32_t(in[c]) | std::uint32_t(in[nb + c]) << 8 |
-                std::uint32_t(in[2 * nb + c]) << 16 | std::uint32_t(in[3 * nb + c]) << 24) ^
-               dk_[c];
-    // Inverse shift: row r of column j comes from column j - shift_r.
-    const int s1 = nb - shift_[1], s2 = nb - shift_[2], s3 = nb - shift_[3];
-    const std::uint32_t* rk = dk_ + nb;
-    for (int round = 1; round < nr_; ++round, rk += nb) {
-        for (int j = 0; j < nb; ++j) {
-            int j1 = j + s1, j2 = j + s2, j3 = j + s3;
-            if (j1 >= nb)
-                j1 -= nb;
-            if (j2 >= nb)
-                j2 -= nb;
-            if (j3 >= nb)
-                j3 -= nb;
-            t[j] = kT.td[0][B(s[j], 0)] ^ kT.td[1][B(s[j1], 1)] ^ kT.td[2][B(s[j2], 2)] ^
-                   kT.td[3][B(s[j3], 3)] ^ rk[j];
-        }
-        std::memcpy(s, t, sizeof(std::uint32_t) * nb);
-    }
-    for (int j = 0; j < nb; ++j) {
-        const std::uint32_t w = (std::uint32_t(kT.inv[B(s[j], 0)]) |
-                                 std::uint32_t(kT.inv[B(s[(j + s1) % nb], 1)]) << 8 |
-                                 std::uint32_t(kT.inv[B(s[(j + s2) % nb], 2)]) << 16 |
-                                 std::uint32_t(kT.inv[B(s[(j + s3) % nb], 3)]) << 24) ^
-                                rk[j];
-        out[j] = B(w, 0);
-        out[nb + j] = B(w, 1);
-        out[2 * nb + j] = B(w, 2);
-        out[3 * nb + j] = B(w, 3);
-    }
+    CipherBlockAnySize<true>(nb_, dk_, nr_, in, out);
 }
 
 int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,

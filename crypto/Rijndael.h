@@ -62,7 +62,6 @@ private:
     static constexpr int kMaxRounds = 14;
     static constexpr int kMaxWords = (kMaxRounds + 1) * 8;
     int nb_ = 0, nk_ = 0, nr_ = 0;
-    int shift_[4] = {0, 0, 0, 0};
     std::uint32_t ek_[kMaxWords] = {};  // encryption round keys, one word per state column
     std::uint32_t dk_[kMaxWords] = {};  // decryption round keys (inverse-mixed, round order reversed)
 };
