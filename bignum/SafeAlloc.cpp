@@ -5,14 +5,22 @@
 
 namespace {
 
-// Allocations left before the armed failure; negative when disarmed.
+// Allocations left before the armed failures (negative when disarmed), and how many fail.
 long g_successesLeft = -1;
+long g_failuresLeft = 0;
 
 bool AllocationAllowed() {
     if (g_successesLeft < 0) return true;
-    if (g_successesLeft == 0) return false;
-    --g_successesLeft;
-    return true;
+    if (g_successesLeft > 0) {
+        --g_successesLeft;
+        return true;
+    }
+    if (g_failuresLeft == 0) {
+        g_successesLeft = -1;
+        return true;
+    }
+    if (g_failuresLeft > 0) --g_failuresLeft;
+    return false;
 }
 
 // SafeAlloc blocks carry their size in a header so that growing can tell old bytes from
@@ -25,7 +33,10 @@ unsigned char* HeaderOf(const void* block) {
 
 }  // namespace
 
-void FailAllocationsAfter(long successes) { g_successesLeft = successes; }
+void FailAllocationsAfter(long successes, long failures) {
+    g_successesLeft = successes;
+    g_failuresLeft = failures;
+}
 
 void* NumberAlloc(std::size_t bytes) {
     if (!AllocationAllowed()) return nullptr;

@@ -31,5 +31,6 @@ void* NumberAlloc(std::size_t bytes);
 void NumberFree(void* block);
 
 // Test hook: after `successes` further successful allocations through NumberAlloc or
-// SafeAlloc, every allocation fails until the hook is disarmed with a negative value.
-void FailAllocationsAfter(long successes);
+// SafeAlloc, the next `failures` allocations fail (all of them when failures is negative).
+// A negative `successes` disarms the hook.
+void FailAllocationsAfter(long successes, long failures = -1);
