@@ -460,9 +460,12 @@ TEST(RandomCollection, ThreeHundredNinetyNineMovesComplete)
     const Bytes before = Raw(rig.Path());
 
     for (int i = 1; i <= 398; ++i) {
-        rig.desktop.cursor = {i, 1000 - i};
-        ASSERT_FALSE(rig.random.CollectTick(stop)) << i;
+        rig.desktop.cursorPath.push_back({i, 1000 - i});
+        rig.desktop.cursorPath.push_back({i, 1000 - i});  // a tick without a move
     }
+    for (int tick = 0; tick < 2 * 398; ++tick)
+        ASSERT_FALSE(rig.random.CollectTick(stop)) << tick;
+    EXPECT_EQ(rig.random.CollectedSamples(), 398);
     EXPECT_EQ(rig.desktop.progress.back(), 398 * 100 / 399);
     EXPECT_EQ(stops, 0);
     EXPECT_TRUE(rig.random.Collecting());

@@ -74,6 +74,10 @@ std::time_t ScriptedDesktop::Now()
 
 ScreenPoint ScriptedDesktop::CursorPos()
 {
+    if (!cursorPath.empty()) {
+        cursor = cursorPath.front();
+        cursorPath.pop_front();
+    }
     return cursor;
 }
 

@@ -41,6 +41,9 @@ public:
     std::uint32_t tickStep = 0;
     std::time_t now = 1767225600; // 2026-01-01 00:00:00 UTC
     ScreenPoint cursor;
+    // When not empty, each CursorPos() call takes the next position from here (and leaves it
+    // in cursor); once it runs dry the cursor stays where it was.
+    std::deque<ScreenPoint> cursorPath;
 
     // Message pump: counts calls; onPump runs on each (may re-enter commands);
     // closePending is what the pump reports.
