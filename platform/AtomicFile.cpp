@@ -79,7 +79,7 @@ bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uin
     if (::stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode))
             return false;
-        mode = st.st_mode & 07777;
+        mode = st.st_mode & 0777;
     }
 
     std::string temp = path + ".tmp-XXXXXX";
