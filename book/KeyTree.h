@@ -11,6 +11,8 @@
 
 #include "book/Book.h"
 #include "book/StepContext.h"
+#include "book/UndoQue.h"
+#include "crypto/CRSA.h"
 #include "crypto/CRandom.h"
 #include "crypto/Rijndael.h"
 #include "platform/Desktop.h"
@@ -55,6 +57,9 @@ public:
     CRijndael cipher;            // the book file's and the seed file's cipher
     CRandom random;              // owner links set by the constructor
     Desktop* desktop = nullptr;  // not owned
+    // engine[0] (mode 2): the clicked record's key and key generation; engine[1] (mode 1): the
+    // partner key of a sign or verify. Their random pointer is set when a key is loaded or made.
+    CRSA engine[2];
 
     // ---- Marking state
     std::int32_t markedCount = 0;
@@ -67,6 +72,9 @@ public:
     bool menusEnabled = true;
     bool multiSelect = false;              // Ctrl held
     bool drawingEnabled = true;            // cleared while all nodes are being removed
+
+    // ---- Whole-book snapshots for undo and redo
+    CUndoQue undo;
 
     // ---- Main window links
     std::string clickedLineText;  // GBK text of the line last shown by the selection display

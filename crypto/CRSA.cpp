@@ -1,0 +1,414 @@
+#include "crypto/CRSA.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "crypto/CRandom.h"
+
+namespace {
+
+constexpr std::uint32_t kExcludedResidue = 65537;
+constexpr std::uint32_t kTopTwoBits = 0xC0;
+constexpr std::uint32_t kOdd = 1;
+
+// Key material should not linger in freed memory.
+void Wipe(BigInt& x)
+{
+    if (x.words != nullptr) {
+        volatile std::uint32_t* w = x.words;
+        for (std::uint32_t i = 0; i < x.capacity; ++i)
+            w[i] = 0;
+    }
+    x.Release();
+}
+
+void WipeBytes(std::uint8_t* p, std::size_t n)
+{
+    volatile std::uint8_t* v = p;
+    for (std::size_t i = 0; i < n; ++i)
+        v[i] = 0;
+}
+
+int StopOrFail(int result, int& status)
+{
+    status = (result == kPrimeStopUser || result == kPrimeStopClosing) ? result : -1;
+    return status;
+}
+
+// Wipes the listed numbers when the scope ends, however it ends.
+template <std::size_t Count>
+class WipeOnExit {
+public:
+    template <class... Numbers>
+    explicit WipeOnExit(Numbers&... numbers) : list_{&numbers...} {}
+    ~WipeOnExit()
+    {
+        for (BigInt* x : list_)
+            Wipe(*x);
+    }
+    WipeOnExit(const WipeOnExit&) = delete;
+    WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+private:
+    BigInt* list_[Count];
+};
+
+bool AllZero(const std::uint8_t* p, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] != 0)
+            return false;
+    return true;
+}
+
+// Replaces every zero byte of the chunk by a byte of the same chunk at a random index. A chunk
+// drawn as all zeros is drawn again (and, from a pool or source that keeps giving zeros, made
+// from the source directly), and a zero byte that random picks keep missing takes the next
+// non-zero byte, so the filler always ends.
+void RepairZeros(CRandom& rnd, std::uint8_t* buf, std::uint32_t n)
+{
+    RandomSource& src = rnd.Source();
+    for (int redraw = 0; AllZero(buf, n); ++redraw) {
+        if (redraw < 16) {
+            rnd.PickBytes(buf, 0, n, 0);
+        } else {
+            for (std::uint32_t j = 0; j < n; ++j)
+                buf[j] = static_cast<std::uint8_t>(1 + src.Next() % 255);
+        }
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+        std::uint32_t tries = 0;
+        while (buf[i] == 0) {
+            const std::uint32_t k = src.Next() % n;
+            if (++tries <= 4 * n + 16) {
+                buf[i] = buf[k];
+                continue;
+            }
+            for (std::uint32_t j = 0; j < n && buf[i] == 0; ++j)
+                buf[i] = buf[(k + j) % n];
+        }
+    }
+}
+
+int ShowBytes(const CRSA& rsa, const BigInt& number, int from, int to)
+{
+    if (rsa.detailWriter == nullptr)
+        return 1;
+    const std::uint32_t count = static_cast<std::uint32_t>(to + 1 - from);
+    std::vector<std::uint8_t> bytes(count);
+    int pos = to;
+    ExtractBytesDown(number, bytes.data(), pos, count, false);
+    return rsa.detailWriter(rsa.owner, kPaddingDetailRow, bytes.data(), count) == 1 ? 1 : -1;
+}
+
+} // namespace
+
+CRSA::~CRSA()
+{
+    Wipe(P);
+    Wipe(Q);
+    Wipe(E);
+    Wipe(U);
+    Wipe(N);
+    Wipe(D);
+}
+
+std::uint32_t CRSA::ModulusBytes() const
+{
+    return (BitLength(N) + 7) / 8;
+}
+
+// ---------------------------------------------------------------------------------------
+// Key generation
+
+int CRSA::GeneratePrimes(int bits, PrimeCallback progress, void* context, int& status)
+{
+    status = 0;
+    if (random == nullptr || bits < kMinKeyBits || bits > kMaxKeyBits) {
+        status = -1;
+        return -1;
+    }
+    const int h = bits / 2;
+    BigInt candidate, distance;
+    WipeOnExit<2> guard(candidate, distance);
+
+    // P: the smaller factor.
+    if (random->RandomNumber(candidate, h - 17, kTopTwoBits, kOdd, static_cast<std::uint32_t>(h - 3)) != 1) {
+        status = -1;
+        return -1;
+    }
+    int r = PrimeSearch(candidate, progress, context, {kExcludedResidue});
+    if (r != 1)
+        return StopOrFail(r, status);
+    if (Copy(P, candidate) != 0) {
+        status = -1;
+        return -1;
+    }
+
+    // Q: 34 bits longer, which keeps it far from P; the distance rule still guards the draw.
+    for (bool first = true;; first = false) {
+        if (progress != nullptr)
+            progress(context, kKeygenEventDrawQ);
+        const std::uint32_t mix = first ? static_cast<std::uint32_t>((bits + 1) / 2 - 3) : 0;
+        if (random->RandomNumber(candidate, h + 17, kTopTwoBits, kOdd, mix) != 1 || Copy(distance, candidate) != 0 ||
+            Sub(distance, P) < 0) {
+            status = -1;
+            return -1;
+        }
+        if (BitLength(distance) >= static_cast<std::uint32_t>(h - 5))
+            break;
+    }
+    r = PrimeSearch(candidate, progress, context, {kExcludedResidue});
+    if (r != 1)
+        return StopOrFail(r, status);
+    if (Copy(Q, candidate) != 0) {
+        status = -1;
+        return -1;
+    }
+
+    // E: a prime of a quarter of the modulus length.
+    if (random->RandomNumber(candidate, bits >> 2, kTopTwoBits, kOdd, static_cast<std::uint32_t>(h - 3)) != 1) {
+        status = -1;
+        return -1;
+    }
+    r = PrimeSearch(candidate, progress, context, {kExcludedResidue});
+    if (r != 1)
+        return StopOrFail(r, status);
+    if (Copy(E, candidate) != 0) {
+        status = -1;
+        return -1;
+    }
+    return 1;
+}
+
+int CRSA::ComputeKey(int& status)
+{
+    status = 0;
+    if (Compare(P, Q) > 0)
+        std::swap(P, Q);
+    if (random != nullptr) {
+        RandomSource& src = random->Source();
+        for (int i = 0; i < 5; ++i) {
+            const std::uint32_t high = src.Next();
+            const std::uint32_t low = src.Next();
+            random->Stir((high << 16) | (low & 0xFFFF));
+        }
+    }
+    status = -1;
+    // Factors below 3 leave no group to work in.
+    if (CompareWord(P, 3) < 0 || CompareWord(Q, 3) < 0)
+        return -1;
+
+    BigInt p1, q1, g, quotient, rest, lambda, d, u, n;
+    WipeOnExit<9> guard(p1, q1, g, quotient, rest, lambda, d, u, n);
+    if (Copy(p1, P) != 0 || SubWord(p1, 1) < 0 || Copy(q1, Q) != 0 || SubWord(q1, 1) < 0 || Gcd(g, p1, q1) != 0 ||
+        DivMod(quotient, rest, p1, g) != 0)
+        return -1;
+    if (CompareWord(rest, 0) != 0 || Mul(lambda, quotient, q1) != 0)
+        return -1;
+
+    int r = Inverse(d, E, lambda);
+    if (r < 0)
+        return -1;
+    if (r != 0 || BitLength(d) < (BitLength(lambda) >> 2)) {
+        status = kStatusRedraw;
+        return -1;
+    }
+    if (Copy(D, d) != 0)
+        return -1;
+
+    r = Inverse(u, P, Q);
+    if (r != 0 || Copy(U, u) != 0 || Mul(n, P, Q) != 0 || Copy(N, n) != 0)
+        return -1;
+    status = 0;
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Transforms
+
+int CRSA::PublicPower(BigInt& result, const BigInt& x) const
+{
+    return ExpMod(result, x, E, N) == 1 ? 1 : -1;
+}
+
+int CRSA::PrivatePower(BigInt& result, const BigInt& x) const
+{
+    BigInt p1, q1, d1, d2, m1, m2, t, s, h, base;
+    WipeOnExit<10> guard(p1, q1, d1, d2, m1, m2, t, s, h, base);
+    // d1 = D mod (P - 1), m1 = (x mod P)^d1 mod P; the same for Q.
+    if (Copy(p1, P) != 0 || SubWord(p1, 1) < 0 || Mod(d1, D, p1) != 0 || Mod(base, x, P) != 0 ||
+        ExpMod(m1, base, d1, P) != 1)
+        return -1;
+    if (Copy(q1, Q) != 0 || SubWord(q1, 1) < 0 || Mod(d2, D, q1) != 0 || Mod(base, x, Q) != 0 ||
+        ExpMod(m2, base, d2, Q) != 1)
+        return -1;
+    // s = (m2 - m1) mod Q: |m2 - t|, and Q less that when m2 was below t.
+    if (Mod(t, m1, Q) != 0 || Copy(s, m2) != 0)
+        return -1;
+    const int below = Sub(s, t);
+    if (below < 0 || (below == 1 && Sub(s, Q) < 0))
+        return -1;
+    // result = m1 + (U * s mod Q) * P.
+    if (Mul(h, U, s) != 0 || Mod(h, h, Q) != 0 || Mul(t, h, P) != 0 || Add(t, m1) != 0 || Copy(result, t) != 0)
+        return -1;
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Padding
+
+int CRSA::FillFixedPadding(BigInt& number, int from, int to, bool show)
+{
+    if (from < 0 || to < from - 1)
+        return -1;
+    if (to < from)
+        return 1;
+    std::uint8_t ff[16];
+    std::memset(ff, 0xFF, sizeof(ff));
+    for (int top = to; top >= from;) {
+        const int chunk = std::min(16, top - from + 1);
+        if (InsertBytes(number, ff, static_cast<std::uint32_t>(top - chunk + 1), static_cast<std::uint32_t>(chunk)) != 1)
+            return -1;
+        top -= chunk;
+    }
+    return show ? ShowBytes(*this, number, from, to) : 1;
+}
+
+int CRSA::FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to, bool show)
+{
+    if (from < 0 || to < from - 1)
+        return -1;
+    if (to < from)
+        return 1;
+    if (rnd == nullptr)
+        return -1;
+    std::uint8_t buf[64];
+    int result = 1;
+    for (int top = to; top >= from;) {
+        const int chunk = std::min(64, top - from + 1);
+        const std::uint32_t n = static_cast<std::uint32_t>(chunk);
+        rnd->PickBytes(buf, sizeof(buf), n, 0);
+        RepairZeros(*rnd, buf, n);
+        if (InsertBytes(number, buf, static_cast<std::uint32_t>(top - chunk + 1), n) != 1) {
+            result = -1;
+            break;
+        }
+        top -= chunk;
+    }
+    WipeBytes(buf, sizeof(buf));
+    if (result == 1 && show)
+        result = ShowBytes(*this, number, from, to);
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// Simple block
+
+int CRSA::PackSimpleBlock(BigInt& number, CRandom* rnd, const std::uint8_t* data, std::uint32_t length, int type,
+                          std::uint32_t m)
+{
+    if (static_cast<std::uint64_t>(m) < static_cast<std::uint64_t>(length) + 9 || m > 0x7FFFFFFF)
+        return -1;
+    if ((type != kSimpleRandomPadding && type != kSimpleFixedPadding) || (length != 0 && data == nullptr))
+        return -1;
+    if (SetWord(number, 0) != 0 || InsertBytes(number, data, 0, length) != 1)
+        return -1;
+    const int from = static_cast<int>(length);
+    const int to = static_cast<int>(m) - 8;
+    const int padded = type == kSimpleRandomPadding ? FillRandomPadding(number, rnd, from, to, false)
+                                                    : FillFixedPadding(number, from, to, false);
+    if (padded != 1)
+        return -1;
+    const std::uint8_t lengthBytes[4] = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+                                         static_cast<std::uint8_t>(length >> 16),
+                                         static_cast<std::uint8_t>(length >> 24)};
+    const std::uint8_t typeBytes[2] = {static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(type >> 8)};
+    if (InsertBytes(number, lengthBytes, m - 7, 4) != 1 || InsertBytes(number, typeBytes, m - 3, 2) != 1)
+        return -1;
+    return 1;
+}
+
+int CRSA::UnpackSimpleBlock(std::uint8_t* buffer, std::uint32_t size, const BigInt& number, int type,
+                            std::uint32_t m)
+{
+    if (m < 7 || m > 0x7FFFFFFF)
+        return kUnpackBadLength;
+    std::uint8_t field[4];
+    int pos = static_cast<int>(m) - 2;
+    ExtractBytesDown(number, field, pos, 2, true);
+    if ((field[0] | (field[1] << 8)) != type)
+        return kUnpackTypeMismatch;
+    pos = static_cast<int>(m) - 4;
+    ExtractBytesDown(number, field, pos, 4, true);
+    const std::uint32_t length = std::uint32_t(field[0]) | std::uint32_t(field[1]) << 8 |
+                                 std::uint32_t(field[2]) << 16 | std::uint32_t(field[3]) << 24;
+    if (buffer == nullptr || static_cast<std::uint64_t>(size) < static_cast<std::uint64_t>(length) + 1 ||
+        length > m - 7)
+        return kUnpackBadLength;
+    pos = static_cast<int>(length) - 1;
+    ExtractBytesDown(number, buffer, pos, length, true);
+    buffer[length] = 0;
+    return static_cast<int>(length);
+}
+
+int CRSA::EncryptSimple(BigInt& number, const std::uint8_t* data, std::uint32_t length)
+{
+    if (PackSimpleBlock(number, random, data, length, kSimpleRandomPadding, ModulusBytes()) != 1)
+        return -1;
+    return PublicPower(number, number);
+}
+
+int CRSA::DecryptSimple(std::vector<std::uint8_t>& buffer, BigInt& number)
+{
+    const std::uint32_t m = ModulusBytes();
+    if (m == 0 || PrivatePower(number, number) != 1)
+        return -1;
+    try {
+        buffer.assign(m, 0);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    return UnpackSimpleBlock(buffer.data(), m, number, kSimpleRandomPadding, m);
+}
+
+int CRSA::SelfTest(int& failed)
+{
+    constexpr std::uint32_t kTestBytes = 8192;
+    constexpr std::size_t kTextBytes = 16384;
+    const std::int32_t wasBusy = busy;
+    busy = 1;
+    failed = 0;
+    std::unique_ptr<std::uint8_t[]> test(new (std::nothrow) std::uint8_t[kTestBytes]);
+    std::unique_ptr<char[]> text(new (std::nothrow) char[kTextBytes]);
+    if (!test || !text) {
+        busy = wasBusy;
+        return -1;
+    }
+    for (std::uint32_t i = 0; i < kTestBytes; ++i)
+        test[i] = static_cast<std::uint8_t>(i);
+
+    const std::uint32_t m = ModulusBytes();
+    BigInt sealed, reread;
+    std::vector<std::uint8_t> opened;
+    if (m < 20) {
+        failed = -1;  // no room for a single test byte
+    } else {
+        const std::uint32_t length = std::min(m - 19, kTestBytes);
+        if (EncryptSimple(sealed, test.get(), length) != 1 || sealed.ToHex(text.get(), kTextBytes) != 1 ||
+            reread.FromHex(text.get()) != 1) {
+            failed = -1;
+        } else {
+            const int got = DecryptSimple(opened, reread);
+            if (got != static_cast<int>(length) || std::memcmp(opened.data(), test.get(), length) != 0)
+                failed = -1;
+        }
+    }
+    if (!opened.empty())
+        WipeBytes(opened.data(), opened.size());
+    busy = wasBusy;
+    return 1;
+}
