@@ -1,0 +1,47 @@
+// The key generation command of the key tree: generates an RSA key for the right-clicked lock
+// or key on the tree's first engine, retrying until a key passes the self-test, and writes it
+// into the record. Progress goes to the main window's status text, and the window's events
+// are pumped between candidates so that the user can ask the generation to stop (by running
+// the command again) or close the window.
+#pragma once
+
+#include <functional>
+
+#include "book/Book.h"
+#include "book/KeyTree.h"
+
+enum class KeygenEnd {
+    NoTarget,       // no lock or key was right-clicked: nothing happened
+    Cancelled,      // the confirmation was declined: nothing changed
+    StopRequested,  // a generation was running: it was asked to stop
+    Done,           // a key was generated and written
+    Stopped,        // stopped by the user or a closing window
+    Failed,         // an error ended the generation
+};
+
+struct KeygenOutcome {
+    KeygenEnd end = KeygenEnd::NoTarget;
+    int status = 0;             // the status shown in the error message, or the stop code
+    bool keyWritten = false;    // the record received a new key
+    // The main window asked to close while the generation ran; the close was left waiting
+    // and is the caller's to carry out now.
+    bool closePending = false;
+};
+
+// Runs the selection display for a record (the main window's; may be empty).
+using SelectionDisplay = std::function<void(Node)>;
+
+// The command: selects and expands the right-clicked record (showSelection is called with
+// it), asks "原有的密钥数据将被删除, 继续吗?", and then either asks a running generation to stop
+// or generates a key of the record's nominal strength. A lock receives N and E only, a key
+// P, Q, D, U, N and E. The record's last-use date is set in every case that ran a generation.
+// The tree's menus are disabled while it runs. The caller repaints the progress area after.
+KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSelection = {});
+
+// The progress callback (context: the KeyTree). Counts primes and tested numbers on the first
+// engine, writes the status text, and pumps the window's events. 1 to go on; 3 when a stop
+// was requested; 4 when a close of the main window is waiting; -5 for an unknown code.
+int KeygenProgress(void* context, char code);
+
+// The status text for a progress code with the given counters (GBK).
+std::string KeygenStatusText(int primes, int attempts, int tested, std::uint32_t elapsedMs, char code);
