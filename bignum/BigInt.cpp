@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "bignum/Limbs.h"
 #include "bignum/SafeAlloc.h"
 
 using std::size_t;
@@ -277,6 +278,59 @@ int MulWord(BigInt& dst, const BigInt& src, uint32_t w) {
 
 namespace {
 
+// Long division over 64-bit limbs for divisors of three words or more: q = n div d (when q
+// is not null), r = n mod d. q differs from r, n and d; r may be n but not d.
+int DivideLimbs(BigInt* q, BigInt& r, const BigInt& n, const BigInt& d, uint32_t nl, uint32_t dl) {
+    using limbs::u64;
+    const size_t nL = (nl + 1) / 2, dL = (dl + 1) / 2, qL = nL - dL + 1;
+    auto* u = static_cast<u64*>(NumberAlloc((nL + 1 + dL + qL) * sizeof(u64)));
+    if (u == nullptr) return -1;
+    u64* v = u + nL + 1;
+    u64* quotient = v + dL;
+    if ((q != nullptr && ReserveWords(*q, static_cast<uint32_t>(2 * qL)) != 0) ||
+        ReserveWords(r, static_cast<uint32_t>(2 * dL)) != 0) {
+        NumberFree(u);
+        return -1;
+    }
+    auto load = [](const uint32_t* w, size_t words, size_t i) {
+        const uint64_t lo = w[2 * i];
+        const uint64_t hi = 2 * i + 1 < words ? w[2 * i + 1] : 0;
+        return lo | (hi << 32);
+    };
+    for (size_t i = 0; i < nL; ++i) u[i] = load(n.words, nl, i);
+    for (size_t i = 0; i < dL; ++i) v[i] = load(d.words, dl, i);
+    const unsigned s = static_cast<unsigned>(__builtin_clzll(v[dL - 1]));
+    u[nL] = 0;
+    if (s != 0) {
+        for (size_t i = dL - 1; i > 0; --i) v[i] = (v[i] << s) | (v[i - 1] >> (64 - s));
+        v[0] <<= s;
+        u[nL] = u[nL - 1] >> (64 - s);
+        for (size_t i = nL - 1; i > 0; --i) u[i] = (u[i] << s) | (u[i - 1] >> (64 - s));
+        u[0] <<= s;
+    }
+    limbs::DivRem(quotient, u, nL - dL, v, dL);
+    if (s != 0) {
+        for (size_t i = 0; i + 1 < dL; ++i) u[i] = (u[i] >> s) | (u[i + 1] << (64 - s));
+        u[dL - 1] >>= s;
+    }
+    if (q != nullptr) {
+        for (size_t i = 0; i < qL; ++i) {
+            q->words[2 * i] = static_cast<uint32_t>(quotient[i]);
+            q->words[2 * i + 1] = static_cast<uint32_t>(quotient[i] >> 32);
+        }
+        q->length = static_cast<uint32_t>(2 * qL);
+        Normalise(*q);
+    }
+    for (size_t i = 0; i < dL; ++i) {
+        r.words[2 * i] = static_cast<uint32_t>(u[i]);
+        r.words[2 * i + 1] = static_cast<uint32_t>(u[i] >> 32);
+    }
+    r.length = static_cast<uint32_t>(2 * dL);
+    Normalise(r);
+    NumberFree(u);
+    return 0;
+}
+
 // q = n div d, r = n mod d for distinct q, r, d (r may be n); d not zero.
 int DivModDistinct(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d) {
     const uint32_t nl = Sig(n), dl = Sig(d);
@@ -294,6 +348,7 @@ int DivModDistinct(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d) {
         SetWord(r, rem);
         return 0;
     }
+    if (dl >= 3) return DivideLimbs(&q, r, n, d, nl, dl);
     const unsigned s = static_cast<unsigned>(__builtin_clz(d.words[dl - 1]));
     Scratch shifted(s != 0 ? dl : 0);
     if (s != 0 && !shifted) return -1;
@@ -344,6 +399,7 @@ int Mod(BigInt& dst, const BigInt& src, const BigInt& d) {
         const uint32_t rem = ModWordSpan(src.words, nl, d.words[0]);
         return SetWord(dst, rem);
     }
+    if (dl >= 3) return DivideLimbs(nullptr, dst, src, d, nl, dl);
     const unsigned s = static_cast<unsigned>(__builtin_clz(d.words[dl - 1]));
     Scratch shifted(s != 0 ? dl : 0);
     if (s != 0 && !shifted) return -1;

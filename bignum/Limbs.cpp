@@ -25,7 +25,7 @@ bool CpuHasMulxAdx() {
     return (ebx & (1u << 8)) != 0 && (ebx & (1u << 19)) != 0;  // BMI2 and ADX
 }
 
-const bool kMulxAdx = CpuHasMulxAdx();
+bool g_mulxAdx = CpuHasMulxAdx();
 
 // r[0..4q) += a[0..4q) * b with two independent carry chains (CF for the product high
 // words, OF for the accumulator); returns the carry limb.
@@ -73,7 +73,7 @@ u64 AddMul1(W* r, const W* a, std::size_t n, u64 b) {
     u64 c = 0;
     std::size_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (kMulxAdx && n >= 4) {
+    if (g_mulxAdx && n >= 4) {
         i = n & ~std::size_t{3};
         c = AddMul1Adx(r, a, i / 4, b);
         for (; i < n; ++i) {
@@ -186,6 +186,81 @@ void Mont::MulMod(W* r, const W* a, const W* b) const {
 void Mont::SqrMod(W* r, const W* a) const {
     Sqr(t, a, n);
     Reduce(r, t);
+}
+
+namespace {
+
+// (hi:lo) / d for hi < d.
+inline u64 Div2By1(u64 hi, u64 lo, u64 d, u64* rem) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    u64 q, r;
+    asm("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
+    *rem = r;
+    return q;
+#else
+    const u128 num = (static_cast<u128>(hi) << 64) | lo;
+    *rem = static_cast<u64>(num % d);
+    return static_cast<u64>(num / d);
+#endif
+}
+
+// r[0..n) -= a[0..n) * b; returns the borrow limb.
+u64 SubMul1(u64* r, const u64* a, std::size_t n, u64 b) {
+    u64 c = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const u128 p = static_cast<u128>(a[i]) * b + c;
+        const u64 lo = static_cast<u64>(p);
+        const u64 old = r[i];
+        r[i] = old - lo;
+        c = static_cast<u64>(p >> 64) + (old < lo ? 1 : 0);
+    }
+    return c;
+}
+
+}  // namespace
+
+void DivRem(u64* q, u64* u, std::size_t n, const u64* v, std::size_t m) {
+    const u64 v1 = v[m - 1], v2 = v[m - 2];
+    for (std::size_t j = n + 1; j-- > 0;) {
+        const u64 top = u[j + m];
+        u64 qhat, rhat;
+        bool rhatFits = true;
+        if (top >= v1) {
+            qhat = ~u64{0};
+            const u128 r = ((static_cast<u128>(top) << 64) | u[j + m - 1]) - static_cast<u128>(qhat) * v1;
+            rhatFits = (r >> 64) == 0;
+            rhat = static_cast<u64>(r);
+        } else {
+            qhat = Div2By1(top, u[j + m - 1], v1, &rhat);
+        }
+        while (rhatFits && static_cast<u128>(qhat) * v2 > ((static_cast<u128>(rhat) << 64) | u[j + m - 2])) {
+            --qhat;
+            const u64 old = rhat;
+            rhat += v1;
+            rhatFits = rhat >= old;
+        }
+        const u64 borrow = SubMul1(u + j, v, m, qhat);
+        if (borrow > top) {
+            // One too large: add the divisor back.
+            u64 c = 0;
+            for (std::size_t i = 0; i < m; ++i) {
+                const u128 sum = static_cast<u128>(u[j + i]) + v[i] + c;
+                u[j + i] = static_cast<u64>(sum);
+                c = static_cast<u64>(sum >> 64);
+            }
+            --qhat;
+        }
+        u[j + m] = 0;
+        q[j] = qhat;
+    }
+}
+
+void ForcePortableKernels(bool on) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    g_mulxAdx = !on && CpuHasMulxAdx();
+#else
+    (void)on;
+#endif
 }
 
 u64 InverseLimb(u64 w) {

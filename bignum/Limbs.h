@@ -66,4 +66,12 @@ struct Mont {
 
 u64 InverseLimb(u64 w);  // -(w^-1) mod 2^64 for odd w
 
+// Knuth's Algorithm D on plain limb arrays: u[0..n+m] (the top limb may be 0) divided by v[0..m)
+// with m >= 2 and the top bit of v[m-1] set. The quotient goes to q[0..n], the remainder is
+// left in u[0..m).
+void DivRem(u64* q, u64* u, std::size_t n, const u64* v, std::size_t m);
+
+// Test hook: forces the portable loops even where the processor offers mulx/adx.
+void ForcePortableKernels(bool on);
+
 }  // namespace limbs

@@ -3,6 +3,7 @@
 
 #include "GmpSupport.h"
 #include "bignum/BigInt.h"
+#include "bignum/Limbs.h"
 
 namespace {
 
@@ -176,11 +177,15 @@ TEST(BigIntVersusGmp, DivSpanLendsTheDivisorAndAcceptsQuotientOverDividend) {
     Operands rnd(5);
     BigInt a, b;
     Mpz ma, mb, mq, mr, got;
-    for (int iter = 0; iter < 300; ++iter) {
+    for (int iter = 0; iter < 600; ++iter) {
         const std::uint32_t m = rnd.Length(20);
         const std::uint32_t n = m + rnd.Below(20);
         rnd.Fill(b, m);
         rnd.Fill(a, n);
+        if (iter % 3 == 0) {  // shapes that need the add-back step
+            b.words[m - 1] = 0x80000000u;
+            for (std::uint32_t i = 0; i + 1 < m; ++i) b.words[i] = iter % 2 ? 0 : 0xFFFFFFFFu;
+        }
         ma.Set(a);
         mb.Set(b);
         mpz_tdiv_qr(mq.get(), mr.get(), ma.get(), mb.get());
@@ -261,6 +266,27 @@ TEST(BigIntVersusGmp, ExpModAndTwoExpMod) {
         SetWord(base, 2);
         ASSERT_EQ(ExpMod(y, base, e, m), 1);
         ASSERT_EQ(HexOf(y), mr.Hex());
+    }
+}
+
+TEST(BigIntVersusGmp, PortableAndProcessorSpecificLoopsAgree) {
+    // The mulx/adx loop is chosen at run time; the portable loop must give the same results.
+    Operands rnd(10);
+    BigInt a, b, m, x, y;
+    for (int iter = 0; iter < 60; ++iter) {
+        rnd.Fill(a, rnd.Length(70));
+        rnd.Fill(b, rnd.Length(70));
+        rnd.Fill(m, rnd.Length(40));
+        m.words[0] |= 1;
+        limbs::ForcePortableKernels(true);
+        ASSERT_EQ(Mul(x, a, b), 0);
+        ASSERT_EQ(ExpMod(y, a, b, m), 1);
+        limbs::ForcePortableKernels(false);
+        Mpz ma(a), mb(b), mm(m), expect;
+        mpz_mul(expect.get(), ma.get(), mb.get());
+        ASSERT_EQ(HexOf(x), expect.Hex());
+        mpz_powm(expect.get(), ma.get(), mb.get(), mm.get());
+        ASSERT_EQ(HexOf(y), expect.Hex());
     }
 }
 
