@@ -55,13 +55,26 @@ void BuildWindow(uint8_t* window, const uint8_t* primes, const BigInt& start) {
     std::memset(window, 0xFF, kWindowBytes);
     const bool small = CompareWord(start, 65536) < 0;
     const uint32_t startWord = LowWord(start);
-    for (size_t i = 1; i != 0; i = NextSetBit(primes, kPrimeTableBytes, i)) {
-        const uint32_t p = static_cast<uint32_t>(2 * i + 1);
-        const uint64_t r = ModWord(start, p);
+    auto sieve = [&](uint32_t p, uint64_t r) {
         uint64_t j = r * ((p - 1) / 2) % p;  // start + 2j = 0 mod p, as (p-1)/2 is -1/2 mod p
         if (small && startWord <= p && j == (p - startWord) / 2) j += p;  // p itself is prime
         ClearProgression(window, kWindowBytes, j, p);
+    };
+    // Two primes below 2^16 multiply to less than 2^32, so one pass over the number's words
+    // serves a pair of them.
+    uint32_t pending = 0;
+    for (size_t i = 1; i != 0; i = NextSetBit(primes, kPrimeTableBytes, i)) {
+        const uint32_t p = static_cast<uint32_t>(2 * i + 1);
+        if (pending == 0) {
+            pending = p;
+            continue;
+        }
+        const uint32_t r = ModWord(start, pending * p);
+        sieve(pending, r % pending);
+        sieve(p, r % p);
+        pending = 0;
     }
+    if (pending != 0) sieve(pending, ModWord(start, pending));
 }
 
 // Removes the candidates start + 2j that are 1 modulo q.
