@@ -1,0 +1,325 @@
+#include "book/BookFile.h"
+
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "book/Compress.h"
+#include "book/Marking.h"
+#include "book/Queries.h"
+#include "book/Records.h"
+#include "book/RunFile.h"
+#include "book/TreeStream.h"
+#include "crypto/Md5.h"
+#include "platform/AtomicFile.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+
+namespace {
+
+// Native form of the name offered for a book never saved.
+constexpr const char* kNewBookName = "新建密码通讯簿.Bk";
+
+MsgAnswer Ask(KeyTree& tree, const std::string& gbkText, MsgIcon icon, MsgButtons buttons)
+{
+    if (!tree.desktop)
+        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No
+                                                                                 : MsgAnswer::Cancel;
+    return Tell(*tree.desktop, gbkText, icon, buttons);
+}
+
+void Warn(KeyTree& tree, const std::string& gbkText)
+{
+    Ask(tree, gbkText, MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
+std::optional<std::string> AskPassword(KeyTree& tree, int mode, const std::string& preset)
+{
+    if (!tree.desktop)
+        return std::nullopt;
+    return tree.desktop->AskPassword(mode, preset);
+}
+
+// Decrypted books hold private keys: clear them before the memory goes back.
+void Wipe(std::vector<std::uint8_t>& v)
+{
+    volatile std::uint8_t* p = v.data();
+    for (std::size_t i = 0; i < v.size(); ++i)
+        p[i] = 0;
+}
+
+struct WipeOnExit {
+    std::vector<std::uint8_t>& v;
+    ~WipeOnExit() { Wipe(v); }
+};
+
+bool DigestEquals(const Md5Bytes& d, const std::uint8_t* p)
+{
+    return std::memcmp(d.data(), p, kMd5Size) == 0;
+}
+
+// The book password question of Save, Save As and save at exit, with the login password
+// offered. False when cancelled.
+bool AskBookPassword(KeyTree& tree)
+{
+    auto entry = AskPassword(tree, kPasswordBook, tree.loginPassword);
+    if (!entry)
+        return false;
+    tree.bookPassword = *entry;
+    return true;
+}
+
+std::optional<std::string> ChooseSave(KeyTree& tree, const FileChoice& choice)
+{
+    if (!tree.desktop)
+        return std::nullopt;
+    return tree.desktop->ChooseSaveFile(choice);
+}
+
+}  // namespace
+
+std::string DirectoryOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(slash + 1);
+}
+
+FileChoice BookSaveChoice(const std::string& bookPath, bool fromBookPath)
+{
+    FileChoice c;
+    c.defaultExt = "Bk";
+    c.filter = "Book Files (*.Bk)|*.Bk|All Files (*.*)|*.*";
+    if (fromBookPath && !bookPath.empty()) {
+        c.defaultName = FileNameOf(bookPath);
+        c.initialDir = DirectoryOf(bookPath);
+    } else {
+        c.defaultName = kNewBookName;
+        c.initialDir = ProgramDir();
+    }
+    return c;
+}
+
+FileChoice BookOpenChoice(const std::string& bookPath)
+{
+    FileChoice c;
+    c.defaultExt = "Bk";
+    c.defaultName = "*.Bk";
+    c.filter = "Book Files (*.Bk) | *.Bk | All Files (*.*) | *.*";
+    c.initialDir = bookPath.empty() ? ProgramDir() : DirectoryOf(bookPath);
+    return c;
+}
+
+// ---------------------------------------------------------------------------------------
+// Content
+
+int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::uint8_t>& out)
+{
+    // The reader accepts exactly one top-level item; anything else would make a file that
+    // can never be opened again, so refuse to write it over a good one.
+    if (tree.book.ChildCount(Node{}) != 1 || password.empty())
+        return -1;
+    std::vector<std::uint8_t> stream, plain, cipherText;
+    WipeOnExit w1{stream}, w2{plain};
+    try {
+        if (WriteTreeStream(tree, Node{}, stream) != 1)
+            return -1;
+        CCompress coder;
+        if (coder.Compress(plain, stream) != 1)
+            return -1;
+        Wipe(stream);
+        const Md5Bytes contentDigest = Md5Of(plain);
+        plain.insert(plain.end(), contentDigest.begin(), contentDigest.end());
+        if (tree.cipher.Encrypt(cipherText, plain, password, 256, 256, kCipherBlockChaining) != 1)
+            return -1;
+        const Md5Bytes passwordDigest = Md5Of(password);
+        out.clear();
+        out.reserve(kMd5Size + cipherText.size());
+        out.insert(out.end(), passwordDigest.begin(), passwordDigest.end());
+        out.insert(out.end(), cipherText.begin(), cipherText.end());
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return -1;
+    }
+    return 1;
+}
+
+BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std::string_view password,
+                                   CRijndael& cipher, std::vector<std::uint8_t>& stream)
+{
+    stream.clear();
+    std::vector<std::uint8_t> plain;
+    WipeOnExit w{plain};
+    try {
+        if (cipher.Decrypt(plain, cipherText, password) != 1 || plain.size() < kMd5Size)
+            return BookContentError::Cipher;
+        const std::size_t m = plain.size() - kMd5Size;
+        if (!DigestEquals(Md5Of(std::span<const std::uint8_t>(plain.data(), m)), plain.data() + m))
+            return BookContentError::Digest;
+        CCompress coder;
+        if (coder.Expand(stream, plain.data(), m) != 1) {
+            stream.clear();
+            return BookContentError::Expand;
+        }
+    } catch (const std::bad_alloc&) {
+        stream.clear();
+        return BookContentError::Cipher;
+    }
+    return BookContentError::None;
+}
+
+// ---------------------------------------------------------------------------------------
+// Load and save
+
+LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
+{
+    const std::string where = Gbk(path);
+    ReadError error = ReadError::None;
+    auto file = ReadWholeFile(path, kBookFileReadLimit, &error);
+    if (!file) {
+        if (error == ReadError::Open)
+            Warn(tree, Gbk("不能打开通讯簿: ") + where);
+        else
+            Warn(tree, Gbk("读文件异常：") + where);
+        return {};
+    }
+    WipeOnExit w{*file};
+    if (file->empty()) {
+        Warn(tree, Gbk("通讯簿长度为零！") + where);
+        Warn(tree, Gbk("读长度为") + "0:" + where);
+        return {};
+    }
+    return LoadBookData(tree, *file, path);
+}
+
+LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path)
+{
+    const std::string where = Gbk(path);
+    if (file.size() < kMd5Size) {
+        // Too short to hold even the password digest: nothing a password could fix.
+        Warn(tree, Gbk("通讯簿未能通过MD5验证!") + where);
+        return {};
+    }
+
+    std::string candidate = tree.bookPassword;
+    while (!DigestEquals(Md5Of(candidate), file.data())) {
+        Warn(tree, Gbk("通讯簿密码MD5验证未能通过!重新输入打开通讯簿的密码!"));
+        auto entry = AskPassword(tree, kPasswordLogin, std::string());
+        if (!entry)
+            return {1, -1};
+        candidate = *entry;
+    }
+    tree.bookPassword = candidate;
+
+    std::vector<std::uint8_t> stream;
+    WipeOnExit w{stream};
+    switch (DecodeBookContent(file.subspan(kMd5Size), tree.bookPassword, tree.cipher, stream)) {
+    case BookContentError::None:
+        break;
+    case BookContentError::Digest:
+        Warn(tree, Gbk("通讯簿未能通过MD5验证!") + where);
+        return {1, -1};
+    case BookContentError::Cipher:
+    case BookContentError::Expand:
+        return {};
+    }
+    // The reader builds the new book aside and swaps it in only when the whole stream was
+    // sound, so a failure here leaves the open book as it was.
+    if (ReadTreeStream(tree, Node{}, stream) != 1)
+        return {};
+    MendAfterRebuild(tree);
+    tree.bookPath = path;
+    return {1, 1};
+}
+
+int SaveBook(KeyTree& tree, const std::string& path)
+{
+    if (path.empty())
+        return -1;
+    std::vector<std::uint8_t> file;
+    if (EncodeBookFile(tree, tree.bookPassword, file) != 1 || !WriteFileAtomically(path, file)) {
+        Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path));
+        return -1;
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Commands
+
+bool NewBookCommand(KeyTree& tree)
+{
+    if (Ask(tree, Gbk("将删除当前通讯簿, 继续吗?"), MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return false;
+    tree.bookPath.clear();
+    RemoveItems(tree, Node{});
+    BuildEmptyBook(tree.book);
+    // A new book keeps nothing of the old one: no marks, no pending cut or copy.
+    tree.ForgetAllHandles();
+    MendAfterRebuild(tree);
+    return true;
+}
+
+bool OpenBookCommand(KeyTree& tree)
+{
+    if (!tree.desktop)
+        return false;
+    auto chosen = tree.desktop->ChooseOpenFile(BookOpenChoice(tree.bookPath));
+    if (!chosen)
+        return false;
+    for (;;) {
+        const LoadOutcome r = LoadBook(tree, *chosen);
+        if (r.status != 1)
+            return false;
+        if (r.outcome == 1)
+            return true;
+        auto entry = AskPassword(tree, kPasswordBook, std::string());
+        if (!entry)
+            return true;
+        tree.bookPassword = *entry;
+    }
+}
+
+bool SaveBookCommand(KeyTree& tree)
+{
+    if (!AskBookPassword(tree))
+        return false;
+    if (tree.bookPath.empty()) {
+        auto chosen = ChooseSave(tree, BookSaveChoice(tree.bookPath, false));
+        if (!chosen)
+            return false;
+        tree.bookPath = *chosen;
+    }
+    SaveBook(tree, tree.bookPath);
+    return false;
+}
+
+bool SaveBookAsCommand(KeyTree& tree)
+{
+    if (!AskBookPassword(tree))
+        return false;
+    auto chosen = ChooseSave(tree, BookSaveChoice(tree.bookPath, true));
+    if (!chosen)
+        return false;
+    tree.bookPath = *chosen;
+    return SaveBook(tree, tree.bookPath) == 1;
+}
+
+int SaveAtExit(KeyTree& tree)
+{
+    if (tree.bookPath.empty() &&
+        Ask(tree, Gbk("需要保存通讯簿吗?"), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
+        if (auto chosen = ChooseSave(tree, BookSaveChoice(tree.bookPath, false)))
+            tree.bookPath = *chosen;
+    }
+    if (!tree.bookPath.empty() && AskBookPassword(tree) && SaveBook(tree, tree.bookPath) != 1)
+        return -1;
+    if (tree.random.SaveSeed() != 1)
+        return -1;
+    return WriteRunFile(tree);
+}
