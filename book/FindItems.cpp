@@ -1,0 +1,112 @@
+#include "book/FindItems.h"
+
+#include <algorithm>
+
+#include "book/DragDrop.h"
+#include "book/Queries.h"
+#include "platform/Text.h"
+
+FindSession::FindSession(KeyTree& tree) : tree_(tree)
+{
+    tree_.menusEnabled = false;
+    text = Gbk("我的1");
+    status = Gbk("就绪");
+}
+
+unsigned FindSession::Mask() const
+{
+    return (directories ? kMaskDirectory : 0u) | (keys ? kMaskKey : 0u) | (locks ? kMaskLock : 0u);
+}
+
+std::string FindSession::PositionText() const
+{
+    return Gbk("第 ") + std::to_string(current_) + "/" + std::to_string(results_.size()) + Gbk(" 个");
+}
+
+void FindSession::Prune()
+{
+    // Results removed since the search are dropped; the index keeps its result.
+    int index = current_;
+    ItemList kept;
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+        if (tree_.book.Valid(results_[i]))
+            kept.push_back(results_[i]);
+        else if (static_cast<int>(i) < current_)
+            --index;
+    }
+    results_.swap(kept);
+    current_ = std::max(0, std::min(index, static_cast<int>(results_.size())));
+    if (current_ == 0 && !results_.empty())
+        current_ = 1;
+}
+
+void FindSession::ShowCurrent(const ShowLineHook& show)
+{
+    Book& book = tree_.book;
+    const Node n = results_[static_cast<std::size_t>(current_ - 1)];
+    book.Expand(n, true);
+    SelectionDisplay(tree_, n, show);
+    if (book.Valid(tree_.markedParent))
+        book.SetFirstVisible(tree_.markedParent);
+}
+
+void FindSession::Search(const ShowLineHook& show)
+{
+    Book& book = tree_.book;
+    Node start;
+    if (firstSearch_)
+        start = tree_.Live(tree_.rightClickedItem);
+    else
+        start = NearestContainer(book, tree_.Live(tree_.clickedItem));
+    results_ = FindAllByName(book, start, text, Mask());
+    firstSearch_ = false;
+    current_ = 0;
+    if (!results_.empty()) {
+        if (start && book.Marked(start)) {
+            Unmark(book, start);
+            if (tree_.markedCount > 0)
+                --tree_.markedCount;
+        }
+        current_ = 1;
+        ShowCurrent(show);
+    }
+    previousEnabled = false;
+    nextEnabled = results_.size() >= 2;
+    if (results_.empty())
+        status = Gbk("搜索无结果!");
+    else
+        status = Gbk("搜索到 ") + std::to_string(results_.size()) + Gbk(" 个结果! ") + PositionText();
+}
+
+void FindSession::Next(const ShowLineHook& show)
+{
+    Prune();
+    if (current_ >= static_cast<int>(results_.size()))
+        return;
+    ++current_;
+    if (current_ == static_cast<int>(results_.size()))
+        nextEnabled = false;
+    previousEnabled = true;
+    ShowCurrent(show);
+    status = PositionText();
+}
+
+void FindSession::Previous(const ShowLineHook& show)
+{
+    Prune();
+    if (current_ <= 1)
+        return;
+    --current_;
+    if (current_ < 2)
+        previousEnabled = false;
+    nextEnabled = true;
+    ShowCurrent(show);
+    status = PositionText();
+}
+
+void FindSession::Close()
+{
+    tree_.menusEnabled = true;
+    results_.clear();
+    current_ = 0;
+}
