@@ -141,7 +141,8 @@ int Compare(const BigInt& a, const BigInt& b);  // -1, 0, 1
 int Square(BigInt& dst, const BigInt& src);
 int Mul(BigInt& dst, const BigInt& a, const BigInt& b);
 int MulWord(BigInt& dst, const BigInt& src, std::uint32_t w);
-// q = n div d, r = n mod d; d must not be 0 (returns -1 without change if it is).
+// q = n div d, r = n mod d. A zero d, or q and r being one object, is refused with -1 and
+// nothing changed.
 int DivMod(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d);
 int Mod(BigInt& dst, const BigInt& src, const BigInt& d);  // d must not be 0
 std::uint32_t ModWord(const BigInt& x, std::uint32_t w);    // w must not be 0
@@ -162,15 +163,15 @@ std::uint32_t MontInverseWord(std::uint32_t w);
 // in t[n..2n). m has n words, m odd, inv = MontInverseWord(m[0]).
 void MontReduce(std::uint32_t* t, const std::uint32_t* m, std::size_t n, std::uint32_t inv);
 
-// dst = base^exp mod m. Returns 1 on success, -1 when m is 0 or even (dst untouched) or
-// memory runs out.
+// dst = base^exp mod m (0 for m = 1). Returns 1 on success, -1 when m is 0 or even (dst
+// untouched) or memory runs out.
 int ExpMod(BigInt& dst, const BigInt& base, const BigInt& exp, const BigInt& m);
 // dst = 2^exp mod m. Returns 0 on success, -1 when m is 0 or even or memory runs out.
 int TwoExpMod(BigInt& dst, const BigInt& exp, const BigInt& m);
 // dst = gcd(a, b); gcd(x, 0) = x.
 int Gcd(BigInt& dst, const BigInt& a, const BigInt& b);
 // dst = a^-1 mod m (0 < dst < m). Returns 0 when the inverse exists, 1 when it does not
-// (dst is then unspecified but valid), -1 when memory runs out.
+// (also for m = 0 or 1; dst is then unspecified but valid), -1 when memory runs out.
 int Inverse(BigInt& dst, const BigInt& a, const BigInt& m);
 
 // ---------------------------------------------------------------------------------------

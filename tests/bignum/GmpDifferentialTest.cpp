@@ -243,8 +243,8 @@ TEST(BigIntVersusGmp, ExpModAndTwoExpMod) {
     Operands rnd(7);
     BigInt base, e, m, x, y;
     Mpz mb, me, mm, mr;
-    for (int iter = 0; iter < 120; ++iter) {
-        const std::uint32_t ml = rnd.Length(iter < 100 ? 24 : 130);
+    for (int iter = 0; iter < 240; ++iter) {
+        const std::uint32_t ml = rnd.Length(iter < 180 ? 24 : 130);
         rnd.Fill(m, ml);
         m.words[0] |= 1;
         rnd.Fill(base, rnd.Length(ml + 2));
