@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "book/Book.h"
+#include "book/Compress.h"
 #include "book/StepContext.h"
 #include "book/UndoQue.h"
 #include "crypto/CRSA.h"
@@ -55,6 +56,7 @@ public:
 
     // ---- Owned services
     CRijndael cipher;            // the book file's and the seed file's cipher
+    CCompress codec;             // the book file's compression
     CRandom random;              // owner links set by the constructor
     Desktop* desktop = nullptr;  // not owned
     // engine[0] (mode 2): the clicked record's key and key generation; engine[1] (mode 1): the
