@@ -1,0 +1,269 @@
+#include "message/Protect.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <climits>
+#include <vector>
+
+#include "book/KeyRecord.h"
+#include "book/KeyTree.h"
+#include "book/Queries.h"
+#include "book/Records.h"
+#include "crypto/Md5.h"
+#include "message/ArmoredText.h"
+#include "message/Blocks.h"
+#include "message/DetailRows.h"
+#include "message/HexText.h"
+#include "message/MessageView.h"
+#include "message/SingleStep.h"
+#include "platform/Text.h"
+
+namespace {
+
+void Inform(KeyTree& tree, const std::string& text, MsgIcon icon)
+{
+    if (tree.desktop)
+        Tell(*tree.desktop, text, icon);
+}
+
+// Local time of the desktop clock.
+std::string NowText(KeyTree& tree)
+{
+    return FormatDate(tree.desktop ? tree.desktop->Now() : std::time(nullptr));
+}
+
+std::uint32_t Ticks(KeyTree& tree)
+{
+    return tree.desktop ? tree.desktop->TickCount() : 0;
+}
+
+// The use count as a decimal number (a line that is not one counts as 0), plus one.
+void CountUse(Book& book, Node record)
+{
+    FieldLine line;
+    if (GetField(book, record, KindCode(ItemKind::UseCountField), line) != 1)
+        return;
+    long long n = std::strtoll(line.value.c_str(), nullptr, 10);
+    n = n < 0 ? 0 : n;
+    n = n >= INT_MAX ? INT_MAX : n + 1;
+    SetField(book, record, KindCode(ItemKind::UseCountField), std::to_string(n));
+}
+
+Node InputLine(const Book& book, Node record)
+{
+    return FindChildByKind(book, record, ItemKind::InputField);
+}
+
+}  // namespace
+
+CommandGuard::CommandGuard(KeyTree& tree) : tree_(tree), saved_(tree.menusEnabled) {}
+
+CommandGuard::~CommandGuard()
+{
+    tree_.menusEnabled = saved_;
+    if (!finished_)
+        NotifyActivity(tree_, kActivityIdle);
+}
+
+int ModulusDigest(const Book& book, Node record, std::string& digest)
+{
+    FieldLine n;
+    if (GetField(book, record, KindCode(ItemKind::ModulusField), n) != 1)
+        return -1;
+    return Md5HexText(n.value, digest) == 1 ? 1 : -1;
+}
+
+int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node record, int kind, MessageView* view)
+{
+    Book& book = tree.book;
+    partner = Node{};
+    const Node parent = book.Parent(record);
+    const std::int32_t parentKind = book.Kind(parent);
+    if (!parent || (parentKind != KindCode(ItemKind::BookRoot) && parentKind != KindCode(ItemKind::Directory)) ||
+        !book.FirstChild(parent))
+        return -1;
+    if (kind != kPartnerLock && kind != kPartnerKey)
+        return -1;
+    if (kind == kPartnerLock && signerField.empty())
+        return -1;
+
+    const std::int32_t wanted = KindCode(kind == kPartnerLock ? ItemKind::Lock : ItemKind::Key);
+    int count = 0;
+    Node found;
+    for (Node child = book.FirstChild(parent); child; child = book.NextSibling(child)) {
+        if (book.Kind(child) != wanted)
+            continue;
+        std::string digest;
+        if (ModulusDigest(book, child, digest) != 1)
+            return -1;
+        if (kind == kPartnerLock) {
+            if (digest != signerField)
+                continue;
+        } else {
+            signerField = digest;
+        }
+        ++count;
+        found = child;
+    }
+    if (count != 1) {
+        std::string text;
+        if (kind == kPartnerLock)
+            text = Gbk("内容已被签字, 要求同一目录下必须有MD5值匹配的唯一 <锁> 项目!") + Gbk(" 但现在匹配的 <锁> 项目有 <") +
+                   std::to_string(count) + Gbk("> 项。");
+        else
+            text = Gbk("若要签字, 要求同一目录下必须有唯一 <钥匙> 项目!") + std::to_string(count);
+        Inform(tree, text, MsgIcon::Exclamation);
+        return 1;
+    }
+
+    int complete = 0;
+    if (LoadKey(tree.engine[1], complete, tree, found) != 1)
+        return -1;
+    if (!complete) {
+        Inform(tree, Gbk(kind == kPartnerLock ? "对方的公布的锁数据不完整!" : "自己的私钥数据不完整!"),
+               MsgIcon::Exclamation);
+        RefreshLine(tree, view, InputLine(book, record));
+        return 1;
+    }
+    partner = found;
+    return 1;
+}
+
+int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView* view)
+{
+    Book& book = tree.book;
+    if (tree.step.active) {
+        NotifyActivity(tree, kActivityIdle);
+        ResetStep(tree.step);
+    }
+    CommandGuard guard(tree);
+    tree.progressTotal = tree.progressDone = -1;
+    tree.menusEnabled = false;
+
+    const Node clicked = tree.Live(tree.clickedItem);
+    if (book.Kind(clicked) != KindCode(ItemKind::InputField) || !book.Valid(record))
+        return -1;
+    result = 0;
+    tree.markedParent = record;
+
+    const std::int32_t kind = book.Kind(record);
+    const bool isLock = kind == KindCode(ItemKind::Lock);
+    std::string caption;
+    if (isLock)
+        caption = Gbk(sign == 1 ? "签字并加密" : "加密");
+    else if (kind == KindCode(ItemKind::Key))
+        caption = Gbk("解密");
+    else
+        return -1;
+
+    FieldLine input;
+    if (GetField(book, record, KindCode(ItemKind::InputField), input) != 1)
+        return -1;
+    if (input.value.empty()) {
+        Inform(tree, Gbk("输入不能为空"), MsgIcon::Information);
+        result = -1;
+        RefreshLine(tree, view, clicked);
+        return -1;
+    }
+    const std::uint32_t start = Ticks(tree);
+    std::string signerField = kNoSigner;
+    std::string prefix;
+    std::string text;
+    Node signer;
+
+    if (isLock) {
+        const std::uint8_t* data = reinterpret_cast<const std::uint8_t*>(input.value.data());
+        std::size_t length = input.value.size();
+        std::vector<std::uint8_t> signature;
+        if (sign == 1) {
+            if (FindPartner(tree, signer, signerField, record, kPartnerKey, view) != 1)
+                return -1;
+            if (!signer)
+                return 1;
+            tree.markedParent = signer;
+            std::size_t signatureLength = 0;
+            const bool signed_ = EncryptMessage(tree, tree.engine[1], signature, signatureLength, data, length, 2,
+                                                kBlockSign) == 1;
+            tree.markedParent = record;
+            if (!signed_)
+                return -1;
+            std::string hex;
+            if (SetField(book, signer, KindCode(ItemKind::InputField), input.value) != 1 ||
+                ToHexText(hex, 0, signature.data(), signatureLength, kHexFirstByteFirst) != 1 ||
+                !ShowDetailRow(book, signer, KindCode(ItemKind::PostTextRow), hex.size(), hex))
+                return -1;
+            data = signature.data();
+            length = signatureLength;
+        }
+        std::vector<std::uint8_t> sealed;
+        std::size_t sealedLength = 0;
+        if (EncryptMessage(tree, tree.engine[0], sealed, sealedLength, data, length, 2, kBlockEncrypt) != 1)
+            return -1;
+        if (BuildArmoredText(book, record, text, BitLength(tree.engine[0].N) / 8, sealed.data(), sealedLength,
+                             sign == 1, signerField) != 1)
+            return -1;
+    } else {
+        if (ResetDetailRows(book, record, 0) != 1)
+            return -1;
+        // Mail programs indent and wrap pasted text; the armored text holds no blank.
+        std::string armored;
+        for (char c : input.value)
+            if (c != ' ' && c != '\t')
+                armored += c;
+        std::vector<std::uint8_t> sealed;
+        bool isSigned = false;
+        if (CleanArmoredText(armored) != 1 || ParseArmoredText(sealed, isSigned, signerField, armored) != 1)
+            return -1;
+        Node lock;
+        if (isSigned) {
+            if (FindPartner(tree, lock, signerField, record, kPartnerLock, view) != 1)
+                return -1;
+            if (!lock)
+                return 1;
+            prefix = " <" + book.Text(lock) + Gbk("> 的签字通过验证, ");
+        }
+        // The hex part is right-aligned to whole lock blocks (bit length / 8 bytes); for a
+        // modulus whose transmitted blocks are longer than that, the fill is leading zeros.
+        const std::size_t blockBytes = TransmittedBlockBytes(tree.engine[0]);
+        std::size_t skip = blockBytes ? sealed.size() % blockBytes : 0;
+        for (std::size_t i = 0; i < skip; ++i)
+            if (sealed[i] != 0)
+                skip = 0;
+        std::vector<std::uint8_t> opened;
+        std::size_t openedLength = 0;
+        if (DecryptMessage(tree, tree.engine[0], opened, openedLength, sealed.data() + skip, sealed.size() - skip, 2,
+                           kBlockEncrypt) != 1)
+            return -1;
+        if (isSigned) {
+            NotifyActivity(tree, kActivityIdle);
+            std::vector<std::uint8_t> verified;
+            std::size_t verifiedLength = 0;
+            if (DecryptMessage(tree, tree.engine[1], verified, verifiedLength, opened.data(), openedLength, 2,
+                               kBlockSign) != 1)
+                return -1;
+            opened.swap(verified);
+        }
+        // The text ends at its terminating 0.
+        text.assign(reinterpret_cast<const char*>(opened.data()));
+    }
+
+    const std::uint32_t elapsed = Ticks(tree) - start + 1;
+    if (SetField(book, record, KindCode(ItemKind::OutputField), text) != 1)
+        return -1;
+    FieldLine output;
+    if (GetField(book, record, KindCode(ItemKind::OutputField), output) == 1)
+        ShowLine(tree, view, output.node);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", elapsed / 1000.0);
+    Inform(tree, prefix + caption + Gbk("完成! 用时 ") + seconds + Gbk(" 秒"), MsgIcon::Information);
+    NotifyActivity(tree, kActivityIdle);
+
+    const std::string now = NowText(tree);
+    SetField(book, record, KindCode(ItemKind::DateField), now);
+    CountUse(book, record);
+    if (isLock && sign == 1)
+        SetField(book, signer, KindCode(ItemKind::DateField), now);
+    NotifyActivity(tree, kActivityIdle);
+    guard.Finish();
+    return 1;
+}
