@@ -113,7 +113,8 @@ public:
     virtual void ChildrenReordered(Node /*parent*/) {}  // parent none: the top level
     virtual void SelectionChanged(Node /*selected*/) {}
     virtual void FirstVisibleChanged(Node /*node*/) {}
-    // Everything changed (whole-book rebuild or removal of all nodes).
+    // Everything changed (whole-book rebuild or removal of all nodes): re-read the whole
+    // tree, the selection and the first visible node.
     virtual void BookReset() {}
 };
 
@@ -153,6 +154,7 @@ public:
     int SetState(Node n, std::uint32_t bits, std::uint32_t mask);
     int Expand(Node n, bool expanded);
     int SetSelf(Node n, Node self);
+    // Changes the kind (and so the icon); reported as a text change. Kind 0 is refused.
     int SetKind(Node n, std::int32_t kind);
 
     // ---- Structure
