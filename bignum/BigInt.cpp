@@ -46,6 +46,8 @@ private:
 BigInt::~BigInt() { Release(); }
 
 void BigInt::Release() noexcept {
+    // Numbers hold key material (primes, private exponents): wipe before handing memory back.
+    if (words != nullptr) explicit_bzero(words, static_cast<size_t>(capacity) * sizeof(uint32_t));
     NumberFree(words);
     words = nullptr;
     length = 0;
