@@ -78,7 +78,7 @@ void CompressChunk(const std::uint8_t* c, std::int32_t m, BitWriter& w,
     finder.Prepare(c, m);
     std::int32_t i = 1;
     while (i < m) {
-        const std::int32_t len = std::min(finder.LongestPrevious(i), CCompress::kMaxMatch);
+        const std::int32_t len = finder.LongestPrevious(i, CCompress::kMaxMatch);
         if (len >= CCompress::kMinMatch) {
             const int width = BitLen(static_cast<std::uint64_t>(i));
             const bool isShort = len <= CCompress::kMaxShortMatch;

@@ -3,12 +3,13 @@
 // chunk's end), and the earliest j that reaches a given length.
 //
 // The coded form fixes the choice (longest, then earliest), so the search must be exact,
-// not heuristic. It works on the chunk's suffix array: the nearest ranks on either side
-// whose position is smaller than i hold the longest earlier run, and the earliest position
-// with a run of at least L is the minimum position in the rank interval around i whose
-// common prefixes reach L. Walking the chains of "previous smaller position" ranks finds that
-// minimum in a few steps on ordinary data; a sparse table takes over when a chain is long
-// (runs, periodic data), so every query stays cheap.
+// not heuristic. It works on the chunk's suffix array. Among the earlier positions, the two
+// nearest to i in suffix order (one on each side) share the longest prefix with it. The
+// earliest position sharing at least L bytes is the smallest position in the block of suffixes
+// around i that share L bytes; following "nearest earlier position in suffix order" links from
+// i visits exactly the successive minima, which ends in a few steps on ordinary data. When a
+// chain is long (runs, periodic data) a sparse table of minima answers instead, so every
+// query stays cheap.
 #pragma once
 
 #include <cstdint>
@@ -19,29 +20,48 @@ public:
     // Builds the tables for c[0..m-1], 1 <= m. Throws std::bad_alloc.
     void Prepare(const std::uint8_t* c, std::int32_t m);
 
-    // Length of the longest run starting before i that matches the run at i (0 when c[i]
-    // occurs nowhere before). Not capped.
-    std::int32_t LongestPrevious(std::int32_t i) const;
+    // Length of the longest run starting before i that matches the run at i, capped at
+    // limit (0 when c[i] occurs nowhere before).
+    std::int32_t LongestPrevious(std::int32_t i, std::int32_t limit);
 
     // The smallest j < i whose run matching i is at least len long; needs
-    // 1 <= len <= LongestPrevious(i). Throws std::bad_alloc (the first long chain of a
+    // 1 <= len <= LongestPrevious(i, len). Throws std::bad_alloc (the first long chain of a
     // chunk builds the sparse tables).
     std::int32_t EarliestSource(std::int32_t i, std::int32_t len);
 
+    // Working arrays of one level of the suffix sorter, kept to spare reallocations.
+    struct SortScratch {
+        std::vector<std::uint8_t> types, lms;
+        std::vector<std::int32_t> lmsPos, counts, buckets;
+    };
+
 private:
+    // Common prefix of the runs at i and j < i, capped at limit.
+    std::int32_t Common(std::int32_t i, std::int32_t j, std::int32_t limit) const;
     void BuildSparse();
-    std::int32_t SparseEarliest(std::int32_t rank, std::int32_t len);
+    std::int32_t SparseEarliest(std::int32_t i, std::int32_t len);
 
     std::int32_t m_ = 0;
-    std::vector<std::int32_t> text_;   // chunk bytes + 1, then the 0 terminator
-    std::vector<std::int32_t> sa_;     // suffix array (with the terminator's entry first)
-    std::vector<std::int32_t> rank_;   // inverse of sa_ (without the terminator)
-    std::vector<std::int32_t> lcp_;    // lcp_[r]: common prefix of ranks r-1 and r
-    std::vector<std::int32_t> psv_;    // nearest rank to the left with a smaller position, -1
-    std::vector<std::int32_t> plcp_;   // common prefix with that rank
-    std::vector<std::int32_t> nsv_;    // nearest rank to the right with a smaller position, -1
-    std::vector<std::int32_t> nlcp_;
-    // Sparse tables (level k covers 2^k entries), built on demand per chunk.
+    std::vector<std::uint8_t> bytes_;  // the chunk, then 8 zero bytes for word-wide compares
+    std::vector<std::int32_t> text_;   // chunk bytes + 1, then the terminator 0
+    // Suffix array over text_: rank 0 is the terminator; slots 0 and m + 1 hold -1 so that
+    // the ends of the rank order read as "no position".
+    std::vector<std::int32_t> sa_;
+    std::vector<std::int32_t> rank_;     // position -> rank (1..m)
+    std::vector<std::int32_t> prevPos_;  // nearest earlier position ranked below, or -1
+    std::vector<std::int32_t> nextPos_;  // nearest earlier position ranked above, or -1
+    // The list of ranks that builds the two above; one record per rank keeps each step to
+    // few cache lines.
+    struct RankLink {
+        std::int32_t left, right, pos;
+    };
+    std::vector<RankLink> links_;
+    // The last LongestPrevious query and its common prefixes with prevPos_ and nextPos_.
+    std::int32_t lastQuery_ = -1;
+    std::int32_t lastCommon_[2] = {0, 0};
+    // Sparse tables over ranks 0..m (level k covers 2^k entries), built on demand per chunk:
+    // minimum common prefix with the previous rank, and minimum position.
+    std::vector<SortScratch> scratch_;
     bool sparseBuilt_ = false;
     std::vector<std::vector<std::int32_t>> lcpMin_;
     std::vector<std::vector<std::int32_t>> posMin_;
