@@ -43,6 +43,7 @@ int CUndoQue::Push()
 {
     if (!tree_ || depth_ <= 1)
         return -1;
+    ++pushes_;
     if (current_ >= depth_) {
         // Drop the oldest snapshot; its buffer is reused for the new one.
         std::vector<std::uint8_t> oldest = std::move(slots_.front());

@@ -35,6 +35,8 @@ public:
     std::uint32_t Current() const { return current_; }
     std::uint32_t Top() const { return top_; }
     std::uint32_t Depth() const { return depth_; }
+    // Snapshots taken so far (failed ones included).
+    std::uint64_t Pushes() const { return pushes_; }
     // The stream in slot i (1..depth); empty for another index.
     const std::vector<std::uint8_t>& Slot(std::uint32_t i) const;
     // Bytes allocated for the snapshots.
@@ -49,5 +51,6 @@ private:
     std::uint32_t current_ = 0;
     std::uint32_t top_ = 0;
     std::uint32_t depth_ = 0;
+    std::uint64_t pushes_ = 0;
     std::vector<std::vector<std::uint8_t>> slots_;  // slots_[i - 1] is slot i
 };
