@@ -48,7 +48,14 @@ std::string AfterText(std::uint32_t ms)
     return Gbk("! 在计算进行(") + Seconds(ms, 3) + Gbk(" 秒)后");
 }
 
-std::string StatisticsText(int primes, int tested, std::uint32_t ms)
+bool IsStop(int code)
+{
+    return code == kPrimeStopUser || code == kPrimeStopClosing;
+}
+
+} // namespace
+
+std::string KeygenStatisticsText(int primes, int tested, std::uint32_t ms)
 {
     std::string text = Gbk("密钥生成OK. 耗时 ") + Seconds(ms, 3) + Gbk(" 秒, 发现 ") + std::to_string(primes) +
                        Gbk(" 个质数, 测试 ") + std::to_string(tested) + Gbk(" 个大数, ");
@@ -57,13 +64,6 @@ std::string StatisticsText(int primes, int tested, std::uint32_t ms)
     const std::uint64_t rate = static_cast<std::uint64_t>(static_cast<std::uint32_t>(tested)) * 1000 / ms;
     return text + Gbk("速度 ") + std::to_string(static_cast<std::uint32_t>(rate)) + Gbk(" 个大数/秒");
 }
-
-bool IsStop(int code)
-{
-    return code == kPrimeStopUser || code == kPrimeStopClosing;
-}
-
-} // namespace
 
 std::string KeygenStatusText(int primes, int attempts, int tested, std::uint32_t elapsedMs, char code)
 {
@@ -107,7 +107,11 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSele
     Book& book = tree.book;
     const Node target = tree.Live(tree.rightClickedItem);
     const std::int32_t kind = book.Kind(target);
-    if (tree.desktop == nullptr || !target)
+    CRSA& engine = tree.engine[0];
+    // Only a lock or key has the fields a key goes into; any record can ask a running
+    // generation to stop.
+    const bool record = kind == KindCode(ItemKind::Lock) || kind == KindCode(ItemKind::Key);
+    if (tree.desktop == nullptr || !target || (!record && engine.busy == 0))
         return outcome;
 
     book.Select(target);
@@ -119,15 +123,11 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSele
         outcome.end = KeygenEnd::Cancelled;
         return outcome;
     }
-    CRSA& engine = tree.engine[0];
     if (engine.busy != 0) {
         engine.stopRequested = 1;
         outcome.end = KeygenEnd::StopRequested;
         return outcome;
     }
-    // Only a lock or key has the fields a key goes into.
-    if (kind != KindCode(ItemKind::Lock) && kind != KindCode(ItemKind::Key))
-        return outcome;
 
     tree.menusEnabled = false;
     tree.random.ResetSamples();
@@ -199,7 +199,7 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSele
         written &= SetNumberField(book, target, KindCode(ItemKind::ModulusField), engine.N) == 1;
         written &= SetNumberField(book, target, KindCode(ItemKind::PublicExponentField), engine.E) == 1;
         outcome.keyWritten = written != 0;
-        Tell(desktop, StatisticsText(engine.primes, engine.tested, Elapsed(tree)), MsgIcon::Information);
+        Tell(desktop, KeygenStatisticsText(engine.primes, engine.tested, Elapsed(tree)), MsgIcon::Information);
     }
     SetField(book, target, KindCode(ItemKind::DateField), FormatDate(desktop.Now()));
     return outcome;
