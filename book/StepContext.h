@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "book/Book.h"
+#include "crypto/CRSA.h"
 
 // Padding types of a message block.
 constexpr std::uint16_t kBlockEncrypt = 1;  // random non-zero padding, raised to E
@@ -57,4 +59,10 @@ struct StepContext {
     int pendingButton = 0;
 
     MessageBlock header;  // the header of the current phase
+
+    // The session's own copies of the own key (mode 1) and the lock (mode 2), taken at the
+    // first press, so that clicks, key generation or edits between presses cannot mix keys
+    // within one message. Released (and wiped) at reset.
+    std::unique_ptr<CRSA> signEngine;
+    std::unique_ptr<CRSA> lockEngine;
 };

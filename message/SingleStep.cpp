@@ -1,6 +1,7 @@
 #include "message/SingleStep.h"
 
 #include <climits>
+#include <memory>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -40,12 +41,16 @@ void MarkUse(KeyTree& tree, Node record)
     SetField(book, record, KindCode(ItemKind::UseCountField), std::to_string(n));
 }
 
-// The engine must hold the record's key at every press: between presses the user may click
-// other records or generate keys on the same engine.
-bool Reload(KeyTree& tree, CRSA& engine, Node record)
+// A copy of the record's complete key for the session, with the engine's mode.
+std::unique_ptr<CRSA> SessionEngine(KeyTree& tree, Node record, std::int32_t mode)
 {
+    auto engine = std::make_unique<CRSA>();
+    engine->mode = mode;
+    engine->owner = &tree;
     int complete = 0;
-    return LoadKey(engine, complete, tree, record) == 1 && complete == 1;
+    if (LoadKey(*engine, complete, tree, record) != 1 || complete != 1)
+        return nullptr;
+    return engine;
 }
 
 // Hex digits of a detail row's value, other characters skipped.
@@ -194,6 +199,11 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
     Book& book = tree.book;
     CommandGuard guard(tree);
 
+    // A press for another lock than the session's ends that session and starts a new one.
+    if (!c.sessionFirst && c.lock != record) {
+        NotifyActivity(tree, kActivityIdle);
+        ResetStep(c);
+    }
     if (c.sessionFirst) {
         // A first press that fails leaves no half-made session: the next press starts afresh.
         auto abandon = [&]() {
@@ -224,7 +234,8 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
         const std::uint32_t length = static_cast<std::uint32_t>(c.input.size());
         c.lock = record;
         c.signerField = kNoSigner;
-        if (!Reload(tree, tree.engine[0], c.lock))
+        c.lockEngine = SessionEngine(tree, record, 2);
+        if (!c.lockEngine)
             return abandon();
         std::uint32_t encryptLength = length;
         if (c.sign == 1) {
@@ -233,8 +244,11 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
             if (FindPartner(tree, key, c.signerField, record, kPartnerKey, view) != 1 || !key)
                 return abandon();
             c.key = key;
+            c.signEngine = SessionEngine(tree, key, 1);
+            if (!c.signEngine)
+                return abandon();
             tree.markedParent = key;
-            if (PrepareStep(tree, tree.engine[1], length) != 1 ||
+            if (PrepareStep(tree, *c.signEngine, length) != 1 ||
                 SetField(book, key, KindCode(ItemKind::InputField), in.value) != 1)
                 return abandon();
             tree.markedParent = record;
@@ -243,19 +257,17 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
             c.encryptInputLength = length;
             c.signSerial = -1;
         }
-        if (PrepareStep(tree, tree.engine[0], encryptLength) != 1)
+        if (PrepareStep(tree, *c.lockEngine, encryptLength) != 1)
             return abandon();
     }
-    if (!c.active)
+    if (!c.active || !c.lockEngine || (c.signSerial >= 0 && !c.signEngine))
         return -1;
 
     bool signEnded = false;
     std::string message;
     if (c.signSerial >= 0) {
-        if (!Reload(tree, tree.engine[1], c.key))
-            return -1;
         tree.markedParent = c.key;
-        const int stepped = StepBlock(tree, tree.engine[1]);
+        const int stepped = StepBlock(tree, *c.signEngine);
         tree.markedParent = c.lock;
         if (stepped != 1)
             return -1;
@@ -269,10 +281,8 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
         message = Gbk("单步签字完成!继续按键进行单步加密");
         tree.markedParent = c.lock;
     } else if (c.encryptSerial >= 0) {
-        if (!Reload(tree, tree.engine[0], c.lock))
-            return -1;
         tree.markedParent = c.lock;
-        if (StepBlock(tree, tree.engine[0]) != 1)
+        if (StepBlock(tree, *c.lockEngine) != 1)
             return -1;
         ShowLine(tree, view, c.inputField);
         c.last = c.lock;
@@ -298,7 +308,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
         c.last = Node{};
     } else {
         std::string text;
-        if (BuildArmoredText(book, c.lock, text, BitLength(tree.engine[0].N) / 8, c.encryption.data(),
+        if (BuildArmoredText(book, c.lock, text, BitLength(c.lockEngine->N) / 8, c.encryption.data(),
                              c.outputLength, c.sign == 1, c.signerField) != 1 ||
             SetField(book, c.lock, KindCode(ItemKind::OutputField), text) != 1)
             return -1;
