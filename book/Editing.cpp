@@ -65,7 +65,8 @@ int PrepareUndo(KeyTree& tree)
 bool StartSelection(KeyTree& tree)
 {
     tree.markedParent = tree.Live(tree.markedParent);
-    if (!tree.markedParent) {
+    // A marked parent without marks (left by a delete) is no selection either.
+    if (!tree.markedParent || tree.markedCount == 0) {
         const Node r = tree.Live(tree.rightClickedItem);
         if (r && tree.markedCount == 0) {
             tree.book.SetFlags(r, tree.book.Flags(r) | kFlagMarked);
@@ -173,8 +174,11 @@ int Delete(KeyTree& tree)
     if (list.empty())
         return 0;
     const std::string question = DeleteQuestion(book, list);
-    if (question.empty())
+    if (question.empty()) {
+        // A list taken for a delete is never pasted: a field line would move out of its record.
+        tree.transferList.reset();
         return 0;
+    }
     const MsgAnswer answer =
         tree.desktop ? Tell(*tree.desktop, question, MsgIcon::Information, MsgButtons::YesNo) : MsgAnswer::No;
     if (answer != MsgAnswer::Yes) {

@@ -93,6 +93,9 @@ ClickResult CtrlClick(KeyTree& tree, Node hit, const std::function<bool()>& ctrl
     }
     tree.markedParent = tree.Live(tree.markedParent);
     const Node parent = book.Parent(hit);
+    // A marked parent whose marks are all gone (a delete leaves it) binds nothing.
+    if (tree.markedCount == 0)
+        tree.markedParent = Node{};
 
     if (tree.markedParent && parent != tree.markedParent) {
         if (tree.desktop)

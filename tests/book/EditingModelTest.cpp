@@ -315,8 +315,8 @@ private:
 TEST(EditingModel, RandomSessionsKeepTheBookAndMarkingConsistent)
 {
     const bool longRun = std::getenv("MORVANE_LONG_TESTS") != nullptr;
-    const int sessions = longRun ? 600 : 60;
-    const int steps = longRun ? 1500 : 300;
+    const int sessions = longRun ? 1000 : 100;
+    const int steps = longRun ? 1500 : 400;
     for (int s = 0; s < sessions; ++s) {
         SCOPED_TRACE("session " + std::to_string(s));
         Session session(static_cast<unsigned>(s) * 7919u + 1u);

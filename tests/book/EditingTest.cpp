@@ -188,6 +188,14 @@ TEST(Editing, DeleteAsksAndRemoves)
     EXPECT_FALSE(e.book.Valid(lock));
     EXPECT_EQ(e.tree.markedCount, 0);
     EXPECT_EQ(e.tree.undo.Current(), 2u);
+    // The emptied selection binds nothing: a copy elsewhere takes the right-clicked item.
+    EXPECT_EQ(e.tree.markedParent, dirA);
+    const Node keyB = e.At({"目录B", "我的2"});
+    e.RightClick(keyB);
+    ASSERT_EQ(Copy(e.tree), 1);
+    ASSERT_TRUE(e.tree.transferList);
+    EXPECT_EQ(*e.tree.transferList, ItemList{keyB});
+    PlainClick(e.tree, Node{});
 
     // Three marked items get the counting question.
     AddRecord(e.book, dirA, KindCode(ItemKind::Lock), "x", 0);
@@ -200,6 +208,11 @@ TEST(Editing, DeleteAsksAndRemoves)
     EXPECT_EQ(Delete(e.tree), 1);
     EXPECT_EQ(e.desk.LastMessage(), "确认删除选定的 3 个项目?");
     EXPECT_EQ(e.book.ChildCount(dirA), 0u);
+    // ... nor is a Ctrl-click under another parent refused.
+    e.tree.multiSelect = true;
+    EXPECT_EQ(Click(e.tree, keyB), ClickResult::Marked);
+    e.tree.multiSelect = false;
+    EXPECT_EQ(e.tree.markedParent, e.At({"目录B"}));
 
     // A marked field line is not deleted, and no question is asked.
     const Node key = e.At({"目录B", "我的2"});
@@ -210,6 +223,12 @@ TEST(Editing, DeleteAsksAndRemoves)
     EXPECT_EQ(Delete(e.tree), 0);
     EXPECT_EQ(e.desk.messages.size(), asked);
     EXPECT_TRUE(e.book.Valid(serial));
+    // ... and it cannot be pasted elsewhere afterwards.
+    EXPECT_FALSE(e.tree.transferList);
+    e.RightClick(dirA);
+    EXPECT_FALSE(MenuRules(e.tree, dirA).Enabled(kCmdPaste));
+    EXPECT_EQ(Paste(e.tree), 0);
+    EXPECT_EQ(e.book.Parent(serial), key);
 
     // The book root is never deleted.
     PlainClick(e.tree, Node{});
