@@ -145,7 +145,9 @@ TEST(PublicKey, ImportReplacesTheLocksKey)
     EXPECT_TRUE(Paste(mb, line2, BuildPublicKeyText(lower, "3")));
     EXPECT_EQ(mb.Field(lock2, ItemKind::ModulusField), lower);
     EXPECT_EQ(Utf8(mb.Field(lock2, ItemKind::StrengthField)), "弱    512 Bits");
-    EXPECT_TRUE(Paste(mb, line2, BuildPublicKeyText("7" + std::string(KeyOf(1024).n), "3")));
+    std::string odd = KeyOf(1024).n;
+    odd.insert(odd.begin(), '7');
+    EXPECT_TRUE(Paste(mb, line2, BuildPublicKeyText(odd, "3")));
     EXPECT_EQ(mb.Field(lock2, ItemKind::ModulusField), lower) << "a 1027-bit modulus is not a lock";
     EXPECT_EQ(mb.Field(lock2, ItemKind::PublicExponentField), "3");
 
