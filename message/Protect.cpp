@@ -165,6 +165,12 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView
         RefreshLine(tree, view, clicked);
         return -1;
     }
+    // The first engine was loaded when the action line was clicked; take the record's key
+    // again so that nothing done since (another record's key generation, say) can make the
+    // command use a key that is not the record's.
+    int complete = 0;
+    if (LoadKey(tree.engine[0], complete, tree, record) != 1 || complete != 1)
+        return -1;
     const std::uint32_t start = Ticks(tree);
     std::string signerField = kNoSigner;
     std::string prefix;

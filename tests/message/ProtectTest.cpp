@@ -3,6 +3,7 @@
 #include <string>
 
 #include "MessageTesting.h"
+#include "book/KeyRecord.h"
 #include "book/Queries.h"
 #include "book/Records.h"
 #include "crypto/Md5.h"
@@ -299,4 +300,25 @@ TEST(Protect, FailuresEndCleanly)
     const std::string wide = other.Send("wide", 0);
     ASSERT_FALSE(wide.empty());
     failsQuietly(wide);
+}
+
+TEST(Protect, UsesTheRecordsOwnKey)
+{
+    // The first engine holds another key (as after a key generation elsewhere): the command
+    // still encrypts for the record, and refuses a record whose key is incomplete.
+    Correspondents c;
+    MessageBook& mb = c.mb;
+    mb.Click(c.bobLockA);
+    mb.SetInput(c.bobLockA, "for bob");
+    int complete = 0;
+    ASSERT_EQ(LoadKey(mb.tree.engine[0], complete, mb.tree, c.aliceLockB), 1);
+    int result = 0;
+    ASSERT_EQ(ProtectRecord(mb.tree, c.bobLockA, 0, result), 1);
+    ASSERT_EQ(c.Receive(mb.Output(c.bobLockA)), 1);
+    EXPECT_EQ(mb.Output(c.bobKey), "for bob");
+
+    mb.Click(c.bobLockA);
+    ClearField(mb.tree.book, c.bobLockA, KindCode(ItemKind::PublicExponentField));
+    EXPECT_EQ(ProtectRecord(mb.tree, c.bobLockA, 0, result), -1);
+    EXPECT_TRUE(mb.tree.menusEnabled);
 }
