@@ -1,6 +1,7 @@
 #include "book/KeyGen.h"
 
 #include <cstdio>
+#include <utility>
 #include <string>
 
 #include "book/Queries.h"
@@ -139,6 +140,13 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSele
     engine.startTick = desktop.TickCount();
     engine.SetRandom(&tree.random);
     const int bits = GetStrength(book, target);
+    // The key is made in an engine of its own: the window's selection display loads the
+    // clicked record into the first engine while events are pumped, and those numbers must
+    // not mix with the primes found so far. The counters and flags stay on the first engine.
+    CRSA work;
+    work.mode = engine.mode;
+    work.owner = engine.owner;
+    work.SetRandom(&tree.random);
 
     int status = 0;
     int selfTest = -1;
@@ -147,13 +155,13 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSele
     for (;;) {
         selfTest = -1;
         ++engine.attempts;
-        if (engine.GeneratePrimes(bits, KeygenProgress, &tree, status) != 1) {
+        if (work.GeneratePrimes(bits, KeygenProgress, &tree, status) != 1) {
             end = IsStop(status) ? KeygenEnd::Stopped : KeygenEnd::Failed;
             break;
         }
-        if (engine.ComputeKey(status) == 1) {
+        if (work.ComputeKey(status) == 1) {
             failed = 0;
-            selfTest = engine.SelfTest(failed);
+            selfTest = work.SelfTest(failed);
             if (failed != 0) {
                 status = 0;
                 end = KeygenEnd::Failed;
@@ -189,15 +197,21 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSele
     tree.menusEnabled = true;
 
     if (selfTest == 1 && failed == 0) {
+        // The first engine holds the new key afterwards, as the record does.
+        const std::pair<BigInt*, const BigInt*> made[] = {{&engine.P, &work.P}, {&engine.Q, &work.Q},
+                                                          {&engine.E, &work.E}, {&engine.D, &work.D},
+                                                          {&engine.U, &work.U}, {&engine.N, &work.N}};
+        for (const auto& [to, from] : made)
+            Copy(*to, *from);
         int written = 1;
         if (kind == KindCode(ItemKind::Key)) {
-            written &= SetNumberField(book, target, KindCode(ItemKind::PrimePField), engine.P) == 1;
-            written &= SetNumberField(book, target, KindCode(ItemKind::PrimeQField), engine.Q) == 1;
-            written &= SetNumberField(book, target, KindCode(ItemKind::PrivateExponentField), engine.D) == 1;
-            written &= SetNumberField(book, target, KindCode(ItemKind::CoefficientField), engine.U) == 1;
+            written &= SetNumberField(book, target, KindCode(ItemKind::PrimePField), work.P) == 1;
+            written &= SetNumberField(book, target, KindCode(ItemKind::PrimeQField), work.Q) == 1;
+            written &= SetNumberField(book, target, KindCode(ItemKind::PrivateExponentField), work.D) == 1;
+            written &= SetNumberField(book, target, KindCode(ItemKind::CoefficientField), work.U) == 1;
         }
-        written &= SetNumberField(book, target, KindCode(ItemKind::ModulusField), engine.N) == 1;
-        written &= SetNumberField(book, target, KindCode(ItemKind::PublicExponentField), engine.E) == 1;
+        written &= SetNumberField(book, target, KindCode(ItemKind::ModulusField), work.N) == 1;
+        written &= SetNumberField(book, target, KindCode(ItemKind::PublicExponentField), work.E) == 1;
         outcome.keyWritten = written != 0;
         Tell(desktop, KeygenStatisticsText(engine.primes, engine.tested, Elapsed(tree)), MsgIcon::Information);
     }

@@ -347,3 +347,53 @@ TEST(KeygenCommand, FirstPrimeOfA1024BitKeyIsReported)
     EXPECT_EQ(text.rfind("找到 1 个素数. 调用程序01次 检验大数 ", 0), 0u) << text;
     EXPECT_NE(text.find(" * ...(找到质数)"), std::string::npos) << text;
 }
+
+TEST(KeygenCommand, KeysLoadedWhileItRunsDoNotMixIntoTheNewKey)
+{
+    // The window's selection display loads a clicked record into the first engine while the
+    // generation pumps events; here during the search for Q, with small numbers that would
+    // show up in the new key.
+    KeygenBook b(10);
+    Node other = AddRecord(b.tree.book, b.dir, KindCode(ItemKind::Key), Gbk("另一个"), 0);
+    for (auto [field, value] : {std::pair{ItemKind::ModulusField, "8F"}, {ItemKind::PublicExponentField, "3"},
+                                {ItemKind::PrimePField, "B"}, {ItemKind::PrimeQField, "D"},
+                                {ItemKind::PrivateExponentField, "7"}, {ItemKind::CoefficientField, "6"}})
+        SetField(b.tree.book, other, KindCode(field), value);
+    bool loaded = false;
+    int pFound = 0;  // the pump that reported P; the draw of Q and its search follow
+    b.atPump = [&] {
+        if (pFound == 0 && b.tree.engine[0].primes == 1)
+            pFound = b.desk.pumps;
+        if (!loaded && pFound != 0 && b.desk.pumps == pFound + 2) {
+            int complete = 0;
+            CheckKey(b.tree.engine[0], complete, b.tree, other);
+            loaded = true;
+        }
+    };
+    ASSERT_EQ(GenerateKeyCommand(b.tree).end, KeygenEnd::Done);
+    ASSERT_TRUE(loaded);
+    CRSA k;
+    int complete = 0;
+    ASSERT_EQ(CheckKey(k, complete, b.tree, b.key), 1);
+    ASSERT_EQ(complete, 1);
+    EXPECT_EQ(BitLength(k.P), 512u / 2 - 17);
+    EXPECT_EQ(BitLength(k.N), 512u);
+    BigInt pq;
+    Mul(pq, k.P, k.Q);
+    EXPECT_EQ(Compare(pq, k.N), 0);
+    // Afterwards the first engine holds the new key, as the record does.
+    EXPECT_EQ(Compare(b.tree.engine[0].N, k.N), 0);
+    EXPECT_EQ(Compare(b.tree.engine[0].D, k.D), 0);
+
+    // A stopped generation leaves whatever the first engine held.
+    KeygenBook c(11);
+    int complete2 = 0;
+    ASSERT_EQ(LoadKey(c.tree.engine[0], complete2, c.tree, c.key), 1);
+    c.atPump = [&] {
+        if (c.tree.engine[0].primes == 2)
+            c.tree.engine[0].stopRequested = 1;
+    };
+    ASSERT_EQ(GenerateKeyCommand(c.tree).end, KeygenEnd::Stopped);
+    EXPECT_EQ(c.tree.engine[0].N.ToString(16), "ABC");
+    EXPECT_EQ(c.tree.engine[0].E.ToString(16), "10001");
+}
