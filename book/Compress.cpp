@@ -132,7 +132,7 @@ int ExpandInto(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::si
     // One past the last coded bit.
     const std::uint64_t end = (outer >> 3) * 8 + (7 - (outer & 7)) + 1;
 
-    out.reserve(std::min(len * 4, CCompress::kMaxExpandedSize));
+    out.reserve(std::min(len * 2, CCompress::kMaxExpandedSize));  // typical books code to half
     std::uint64_t pos = kHeader;
     std::uint64_t chunkEnd = pos;
     std::size_t base = 0;     // output index of the current chunk's first byte
