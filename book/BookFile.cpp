@@ -69,6 +69,16 @@ bool AskBookPassword(KeyTree& tree)
     return true;
 }
 
+// The snapshots of the book that was replaced must not come back: undo would put the old
+// book under the new book's path, and the next save would write it over the new file. The
+// queue starts again from the new book (nothing happens before the queue is set up).
+void RestartUndo(KeyTree& tree)
+{
+    tree.undo.Clear();
+    if (tree.undo.Depth() > 1)
+        tree.undo.Push();
+}
+
 std::optional<std::string> ChooseSave(KeyTree& tree, const FileChoice& choice)
 {
     if (!tree.desktop)
@@ -129,8 +139,7 @@ int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::ui
     try {
         if (WriteTreeStream(tree, Node{}, stream) != 1)
             return -1;
-        CCompress coder;
-        if (coder.Compress(plain, stream) != 1)
+        if (tree.codec.Compress(plain, stream) != 1)
             return -1;
         Wipe(stream);
         const Md5Bytes contentDigest = Md5Of(plain);
@@ -150,7 +159,7 @@ int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::ui
 }
 
 BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std::string_view password,
-                                   CRijndael& cipher, std::vector<std::uint8_t>& stream)
+                                   CRijndael& cipher, CCompress& codec, std::vector<std::uint8_t>& stream)
 {
     stream.clear();
     std::vector<std::uint8_t> plain;
@@ -161,8 +170,7 @@ BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std
         const std::size_t m = plain.size() - kMd5Size;
         if (!DigestEquals(Md5Of(std::span<const std::uint8_t>(plain.data(), m)), plain.data() + m))
             return BookContentError::Digest;
-        CCompress coder;
-        if (coder.Expand(stream, plain.data(), m) != 1) {
+        if (codec.Expand(stream, plain.data(), m) != 1) {
             stream.clear();
             return BookContentError::Expand;
         }
@@ -218,7 +226,7 @@ LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, cons
 
     std::vector<std::uint8_t> stream;
     WipeOnExit w{stream};
-    switch (DecodeBookContent(file.subspan(kMd5Size), tree.bookPassword, tree.cipher, stream)) {
+    switch (DecodeBookContent(file.subspan(kMd5Size), tree.bookPassword, tree.cipher, tree.codec, stream)) {
     case BookContentError::None:
         break;
     case BookContentError::Digest:
@@ -233,6 +241,7 @@ LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, cons
     if (ReadTreeStream(tree, Node{}, stream) != 1)
         return {};
     MendAfterRebuild(tree);
+    RestartUndo(tree);
     tree.bookPath = path;
     return {1, 1};
 }
@@ -262,6 +271,7 @@ bool NewBookCommand(KeyTree& tree)
     // A new book keeps nothing of the old one: no marks, no pending cut or copy.
     tree.ForgetAllHandles();
     MendAfterRebuild(tree);
+    RestartUndo(tree);
     return true;
 }
 

@@ -37,7 +37,8 @@ struct LoadOutcome {
 // Reads the book file at path (native form) with the password loop: the current book
 // password is tried first, and the user is asked again (password dialog, login mode) while
 // the file's password digest does not match. On success the book is replaced, every kept
-// handle is re-derived from the new book, and the book path becomes path.
+// handle is re-derived from the new book, the undo queue starts again from the new book
+// (its snapshots of the old one are dropped), and the book path becomes path.
 LoadOutcome LoadBook(KeyTree& tree, const std::string& path);
 // The same on a file's content already in memory (path only names it in messages and
 // becomes the book path on success).
@@ -63,10 +64,10 @@ enum class BookContentError {
 // Deciphers the bytes after the password digest and checks and expands the content; stream
 // gets the tree stream. No user interaction; the book is not touched.
 BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std::string_view password,
-                                   CRijndael& cipher, std::vector<std::uint8_t>& stream);
+                                   CRijndael& cipher, CCompress& codec, std::vector<std::uint8_t>& stream);
 
 // Menu commands. Each returns true when the main window's book title must be repainted.
-bool NewBookCommand(KeyTree& tree);     // "新建密钥簿"
+bool NewBookCommand(KeyTree& tree);     // "新建密钥簿" (the undo queue restarts as after a load)
 bool OpenBookCommand(KeyTree& tree);    // "打开密钥簿..."
 bool SaveBookCommand(KeyTree& tree);    // "保存密钥簿" (never needs a repaint: returns false)
 bool SaveBookAsCommand(KeyTree& tree);  // "另存为..."

@@ -81,7 +81,7 @@ TEST_F(Mutation, DamagedBookFilesNeverHarmTheOpenBook)
     Bytes file;
     ASSERT_EQ(EncodeBookFile(source, "pw", file), 1);
     Bytes stream, z;
-    ASSERT_EQ(DecodeBookContent(std::span<const std::uint8_t>(file).subspan(16), "pw", source.cipher, stream),
+    ASSERT_EQ(DecodeBookContent(std::span<const std::uint8_t>(file).subspan(16), "pw", source.cipher, source.codec, stream),
               BookContentError::None);
     {
         Bytes plain;
@@ -171,7 +171,7 @@ TEST_F(Mutation, DamagedRunFilesStartCleanly)
     ScopedAtomicFault noWrites([](AtomicStep, const std::string&) { return true; });
     std::mt19937 rng(77);
     int started = 0, reopened = 0;
-    const int rounds = Rounds(1200);
+    const int rounds = Rounds(3000);
     for (int i = 0; i < rounds; ++i) {
         const Bytes variant = Damage(base, rng);
 

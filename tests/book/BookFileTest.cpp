@@ -400,6 +400,44 @@ TEST_F(BookFile, SaveAsAndExit)
     EXPECT_EQ(FileBytes(RunFilePath()), BuildRunFile("login", Gbk(third), Gbk(InHome("seed.sd"))));
 }
 
+// Undo after opening a book must not bring back the book that was open before: the next
+// save would write it over the opened book's file.
+TEST_F(BookFile, OpeningRestartsTheUndoQueue)
+{
+    KeyTree other;
+    FillRandom(other, 31, 60);
+    const std::string path = InHome("b.Bk");
+    SaveUnder(other, "pw", path);
+
+    BuildSampleBook(tree.book);
+    tree.undo.SetDepth(3);
+    tree.undo.Bind(&tree);
+    ASSERT_EQ(tree.undo.Push(), 1);
+    tree.book.Insert(tree.book.FirstRoot(), ItemKind::Directory, "edit");
+    ASSERT_EQ(tree.undo.Push(), 1);
+    ASSERT_TRUE(tree.undo.CanUndo());
+
+    tree.bookPassword = "pw";
+    desk.openPaths = {path};
+    EXPECT_TRUE(OpenBookCommand(tree));
+    ASSERT_TRUE(BooksEqual(tree.book, other.book));
+    EXPECT_FALSE(tree.undo.CanUndo());
+    EXPECT_FALSE(tree.undo.CanRedo());
+
+    // An edit after the open can be undone, back to the opened book and no further.
+    tree.book.Insert(tree.book.FirstRoot(), ItemKind::Directory, "after");
+    ASSERT_EQ(tree.undo.Push(), 1);
+    ASSERT_EQ(tree.undo.Undo(), 1);
+    EXPECT_TRUE(BooksEqual(tree.book, other.book));
+    EXPECT_FALSE(tree.undo.CanUndo());
+
+    // New: the same.
+    EXPECT_TRUE(NewBookCommand(tree));
+    EXPECT_FALSE(tree.undo.CanUndo());
+    EXPECT_FALSE(tree.undo.CanRedo());
+    EXPECT_EQ(tree.undo.Current(), 1u);
+}
+
 TEST(BookFilePaths, DirectoryAndFileName)
 {
     EXPECT_EQ(DirectoryOf("/a/b/c.Bk"), "/a/b");

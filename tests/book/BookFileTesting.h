@@ -29,9 +29,12 @@ inline Bytes FileBytes(const std::string& path)
     return data ? *data : Bytes{};
 }
 
-// Plain write, no atomic replacement: tests use it to plant files.
+// Plain write, no atomic replacement: tests use it to plant files. A fresh file rather than
+// a truncated one, which the file system would flush to disk on close.
 inline void PutFile(const std::string& path, const Bytes& data)
 {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }

@@ -4,6 +4,7 @@
 // cleanly with the sample book or a loaded book; nothing is written anywhere.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <span>
@@ -50,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(16 + 4 + f.bookPath.size() + 4 + f.seedPath.size() <= content.size());
 
     {
+        std::remove(RunFilePath().c_str());  // a fresh file: a truncated one is flushed on close
         std::ofstream out(RunFilePath(), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
     }
