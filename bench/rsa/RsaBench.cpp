@@ -28,6 +28,7 @@
 #include "bignum/BigInt.h"
 #include "crypto/CRSA.h"
 #include "crypto/CRandom.h"
+#include "support/LcgSource.h"
 
 namespace {
 
@@ -156,19 +157,6 @@ void BM_KeygenOpenSsl(benchmark::State& state)
 
 // ---- Transforms on one fixed key per strength.
 
-class FixedSource : public RandomSource {
-public:
-    explicit FixedSource(std::uint32_t seed) : s_(seed) {}
-    std::uint32_t Next() override
-    {
-        s_ = s_ * 214013u + 2531011u;
-        return (s_ >> 16) & 0x7FFF;
-    }
-
-private:
-    std::uint32_t s_;
-};
-
 struct BnDel {
     void operator()(BIGNUM* b) const { BN_free(b); }
 };
@@ -184,7 +172,7 @@ Bn ToBn(const BigInt& x)
 void ToMpz(mpz_t out, const BigInt& x) { mpz_import(out, x.length, -1, 4, 0, 0, x.words); }
 
 struct Fixture {
-    FixedSource source;
+    LcgSource source;
     CRandom random;
     CRSA key;
     BigInt x, c;  // a random x < N and c = x^E mod N

@@ -2,7 +2,6 @@
 // through the pumped events, and the exact progress and statistics texts.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -12,22 +11,10 @@
 #include "book/Records.h"
 #include "crypto/CRSA.h"
 #include "platform/Text.h"
+#include "support/LcgSource.h"
 #include "support/ScriptedDesktop.h"
 
 namespace {
-
-class LcgSource : public RandomSource {
-public:
-    explicit LcgSource(std::uint32_t seed) : state_(seed) {}
-    std::uint32_t Next() override
-    {
-        state_ = state_ * 214013u + 2531011u;
-        return (state_ >> 16) & 0x7FFF;
-    }
-
-private:
-    std::uint32_t state_;
-};
 
 constexpr std::uint32_t kTickPerPump = 7;
 
@@ -42,11 +29,7 @@ struct KeygenBook {
 
     explicit KeygenBook(std::uint32_t seed, const char* strength = "弱  512Bits") : source(seed)
     {
-        tree.random.SetSource(&source);
-        std::array<std::uint8_t, kPoolSize> pool;
-        for (auto& b : pool)
-            b = static_cast<std::uint8_t>(source.Next());
-        tree.random.SetPool(pool);
+        SeedRandom(tree.random, source);
         Node root = tree.book.Insert(Node{}, ItemKind::BookRoot, Gbk("书"));
         dir = tree.book.Insert(root, ItemKind::Directory, Gbk("目录"));
         key = AddRecord(tree.book, dir, KindCode(ItemKind::Key), Gbk("我的"), 0);

@@ -10,28 +10,13 @@
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "support/LcgSource.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDataHome.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// The C library's classic generator: reproducible values in 0..32767.
-class LcgSource : public RandomSource {
-public:
-    explicit LcgSource(std::uint32_t seed) : state_(seed) {}
-    std::uint32_t Next() override
-    {
-        ++calls;
-        state_ = state_ * 214013u + 2531011u;
-        return (state_ >> 16) & 0x7FFF;
-    }
-    int calls = 0;
-
-private:
-    std::uint32_t state_;
-};
 
 // Counts 0, 1, 2, ... so pool positions can be followed.
 class CountingSource : public RandomSource {

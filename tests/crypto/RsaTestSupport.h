@@ -2,7 +2,6 @@
 // conversions to OpenSSL numbers for independent checks.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -11,33 +10,15 @@
 #include "bignum/BigInt.h"
 #include "crypto/CRSA.h"
 #include "crypto/CRandom.h"
+#include "support/LcgSource.h"
 
 namespace rsatest {
 
-// The C library's classic generator: reproducible values in 0..32767.
-class LcgSource : public RandomSource {
-public:
-    explicit LcgSource(std::uint32_t seed) : state_(seed) {}
-    std::uint32_t Next() override
-    {
-        state_ = state_ * 214013u + 2531011u;
-        return (state_ >> 16) & 0x7FFF;
-    }
-
-private:
-    std::uint32_t state_;
-};
+using ::LcgSource;
 
 // A pool and positions that depend on the seed only.
 struct TestRandom {
-    explicit TestRandom(std::uint32_t seed) : source(seed)
-    {
-        random.SetSource(&source);
-        std::array<std::uint8_t, kPoolSize> pool;
-        for (auto& b : pool)
-            b = static_cast<std::uint8_t>(source.Next());
-        random.SetPool(pool);
-    }
+    explicit TestRandom(std::uint32_t seed) : source(seed) { SeedRandom(random, source); }
     LcgSource source;
     CRandom random;
 };
