@@ -10,14 +10,6 @@
 
 namespace {
 
-std::vector<std::string> ChildTexts(const Book& b, Node parent)
-{
-    std::vector<std::string> out;
-    for (Node c = b.FirstChild(parent); c; c = b.NextSibling(c))
-        out.push_back(b.Text(c));
-    return out;
-}
-
 struct Recorder : BookObserver {
     std::vector<std::string> events;
     const Book* book = nullptr;

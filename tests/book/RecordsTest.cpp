@@ -6,26 +6,7 @@
 #include "book/Book.h"
 #include "book/Records.h"
 #include "platform/Text.h"
-
-namespace {
-
-std::vector<std::int32_t> ChildKinds(const Book& b, Node parent)
-{
-    std::vector<std::int32_t> out;
-    for (Node c = b.FirstChild(parent); c; c = b.NextSibling(c))
-        out.push_back(b.Kind(c));
-    return out;
-}
-
-std::vector<std::string> ChildTextsUtf8(const Book& b, Node parent)
-{
-    std::vector<std::string> out;
-    for (Node c = b.FirstChild(parent); c; c = b.NextSibling(c))
-        out.push_back(Utf8(b.Text(c)));
-    return out;
-}
-
-}  // namespace
+#include "support/BookTesting.h"
 
 TEST(Records, LockAndKeyFieldLines)
 {

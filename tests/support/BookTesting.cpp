@@ -128,6 +128,34 @@ Node AddRandomBook(Book& book, std::mt19937& rng, const RandomBookOptions& o)
     return ::testing::AssertionSuccess();
 }
 
+namespace {
+
+template <class F>
+auto MapChildren(const Book& book, Node parent, F f)
+{
+    std::vector<decltype(f(parent))> out;
+    for (Node c = book.FirstChild(parent); c; c = book.NextSibling(c))
+        out.push_back(f(c));
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> ChildKinds(const Book& book, Node parent)
+{
+    return MapChildren(book, parent, [&](Node c) { return book.Kind(c); });
+}
+
+std::vector<std::string> ChildTexts(const Book& book, Node parent)
+{
+    return MapChildren(book, parent, [&](Node c) { return std::string(book.Text(c)); });
+}
+
+std::vector<std::string> ChildTextsUtf8(const Book& book, Node parent)
+{
+    return MapChildren(book, parent, [&](Node c) { return Utf8(book.Text(c)); });
+}
+
 std::string DumpBook(const Book& book)
 {
     std::ostringstream os;

@@ -34,6 +34,11 @@ Node AddRandomBook(Book& book, std::mt19937& rng, const RandomBookOptions& optio
 ::testing::AssertionResult BooksEqual(const Book& a, const Book& b);
 ::testing::AssertionResult SubtreesEqual(const Book& a, Node na, const Book& b, Node nb);
 
+// The children of parent in order: their kinds, their texts, or their texts as UTF-8.
+std::vector<std::int32_t> ChildKinds(const Book& book, Node parent);
+std::vector<std::string> ChildTexts(const Book& book, Node parent);
+std::vector<std::string> ChildTextsUtf8(const Book& book, Node parent);
+
 // One line per node: indentation, kind, text (as UTF-8), flags and state in hex.
 std::string DumpBook(const Book& book);
 // One line per record or close word of a tree stream; notes where and why it is malformed.
