@@ -153,11 +153,7 @@ TEST_F(Mutation, DamagedBookFilesNeverHarmTheOpenBook)
 TEST_F(Mutation, DamagedRunFilesStartCleanly)
 {
     KeyTree saved;
-    FillRandom(saved, 9, 60);
-    const std::string dir = InHome("簿");
-    std::filesystem::create_directory(dir);
-    const std::string bookPath = dir + "/b.Bk";
-    SaveUnder(saved, "pw", bookPath);
+    const std::string bookPath = SaveRandomBookIn(saved, 9, 60, "簿", "b.Bk");
     const std::string seedPath = InHome("seed.sd");
     {
         KeyTree t;

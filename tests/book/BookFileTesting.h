@@ -75,4 +75,17 @@ protected:
         t.bookPassword = password;
         ASSERT_EQ(SaveBook(t, path), 1);
     }
+
+    // Fills t with a random book and saves it under "pw" as file in a new folder of the
+    // program folder. Returns the book's path.
+    std::string SaveRandomBookIn(KeyTree& t, unsigned seed, int nodes, const std::string& folder,
+                                 const std::string& file)
+    {
+        FillRandom(t, seed, nodes);
+        const std::string dir = InHome(folder);
+        std::filesystem::create_directory(dir);
+        const std::string path = dir + "/" + file;
+        SaveUnder(t, "pw", path);
+        return path;
+    }
 };

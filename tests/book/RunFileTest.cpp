@@ -73,11 +73,7 @@ TEST_F(RunFile, LoginAndLastBook)
 {
     // A book saved under the login password, named by the run file with a Chinese path.
     KeyTree saved;
-    FillRandom(saved, 3, 150);
-    const std::string dir = InHome("我的 文件");
-    std::filesystem::create_directory(dir);
-    const std::string bookPath = dir + "/通讯簿.Bk";
-    SaveUnder(saved, "pw", bookPath);
+    const std::string bookPath = SaveRandomBookIn(saved, 3, 150, "我的 文件", "通讯簿.Bk");
     PutFile(RunFilePath(), RunFileFor("pw", bookPath));
 
     // Cancel ends the application.
