@@ -40,17 +40,28 @@ Node FindChildByKind(const Book& book, Node parent, std::int32_t kind)
     return Node{};
 }
 
-int GetField(const Book& book, Node item, std::int32_t fieldKind, FieldLine& out)
+namespace {
+
+// The item's line of that kind, split: 1; 0 when the item or the line does not exist; -1 when
+// the text cannot be split. out.node is set on success only.
+int FindFieldLine(const Book& book, Node item, std::int32_t fieldKind, FieldLine& out)
 {
     if (!book.Valid(item))
-        return -1;
+        return 0;
     Node line = FindChildByKind(book, item, fieldKind);
     if (!line)
-        return -1;
+        return 0;
     if (!SplitFieldText(fieldKind, book.Text(line), out.label, out.value))
         return -1;
     out.node = line;
     return 1;
+}
+
+}  // namespace
+
+int GetField(const Book& book, Node item, std::int32_t fieldKind, FieldLine& out)
+{
+    return FindFieldLine(book, item, fieldKind, out) == 1 ? 1 : -1;
 }
 
 int SetField(Book& book, Node item, std::int32_t fieldKind, std::string_view value)
@@ -64,44 +75,32 @@ int SetField(Book& book, Node item, std::int32_t fieldKind, std::string_view val
 
 int ClearField(Book& book, Node item, std::int32_t fieldKind)
 {
-    if (!book.Valid(item))
-        return 0;
-    Node line = FindChildByKind(book, item, fieldKind);
-    if (!line)
-        return 0;
-    std::string label, value;
-    if (!SplitFieldText(fieldKind, book.Text(line), label, value))
-        return -1;
-    return book.SetText(line, label);
+    FieldLine f;
+    const int found = FindFieldLine(book, item, fieldKind, f);
+    if (found != 1)
+        return found;
+    return book.SetText(f.node, f.label);
 }
 
 int SetNumberField(Book& book, Node item, std::int32_t fieldKind, const BigInt& x)
 {
-    if (!book.Valid(item))
-        return 0;
-    Node line = FindChildByKind(book, item, fieldKind);
-    if (!line)
-        return 0;
-    std::string label, value;
-    if (!SplitFieldText(fieldKind, book.Text(line), label, value))
-        return -1;
+    FieldLine f;
+    const int found = FindFieldLine(book, item, fieldKind, f);
+    if (found != 1)
+        return found;
     std::string hex = NumberText(x, kNumberHex);
     if (hex.empty())
         return -1;
-    label += hex;
-    return book.SetText(line, label) == 1 ? 1 : -1;
+    f.label += hex;
+    return book.SetText(f.node, f.label) == 1 ? 1 : -1;
 }
 
 int GetNumberField(const Book& book, Node item, std::int32_t fieldKind, BigInt& x, bool& hasValue)
 {
-    if (!book.Valid(item))
+    FieldLine f;
+    if (FindFieldLine(book, item, fieldKind, f) != 1)
         return 0;
-    Node line = FindChildByKind(book, item, fieldKind);
-    if (!line)
-        return 0;
-    std::string label, value;
-    if (!SplitFieldText(fieldKind, book.Text(line), label, value))
-        return 0;
+    const std::string& value = f.value;
     std::size_t b = value.find_first_not_of(' ');
     if (b == std::string::npos) {
         hasValue = false;
