@@ -37,18 +37,6 @@ std::uint32_t Ticks(KeyTree& tree)
     return tree.desktop ? tree.desktop->TickCount() : 0;
 }
 
-// The use count as a decimal number (a line that is not one counts as 0), plus one.
-void CountUse(Book& book, Node record)
-{
-    FieldLine line;
-    if (GetField(book, record, KindCode(ItemKind::UseCountField), line) != 1)
-        return;
-    long long n = std::strtoll(line.value.c_str(), nullptr, 10);
-    n = n < 0 ? 0 : n;
-    n = n >= INT_MAX ? INT_MAX : n + 1;
-    SetField(book, record, KindCode(ItemKind::UseCountField), std::to_string(n));
-}
-
 Node InputLine(const Book& book, Node record)
 {
     return FindChildByKind(book, record, ItemKind::InputField);
@@ -63,6 +51,17 @@ CommandGuard::~CommandGuard()
     tree_.menusEnabled = saved_;
     if (!finished_)
         NotifyActivity(tree_, kActivityIdle);
+}
+
+void CountUse(Book& book, Node record)
+{
+    FieldLine line;
+    if (GetField(book, record, KindCode(ItemKind::UseCountField), line) != 1)
+        return;
+    long long n = std::strtoll(line.value.c_str(), nullptr, 10);
+    n = n < 0 ? 0 : n;
+    n = n >= INT_MAX ? INT_MAX : n + 1;
+    SetField(book, record, KindCode(ItemKind::UseCountField), std::to_string(n));
 }
 
 int ModulusDigest(const Book& book, Node record, std::string& digest)

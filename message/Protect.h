@@ -31,6 +31,10 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView
 int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node record, int kind,
                 MessageView* view = nullptr);
 
+// Adds one to the record's use count line, read as a decimal number (a value that is not one
+// counts as 0) and held at INT_MAX. Nothing happens when the line cannot be read.
+void CountUse(Book& book, Node record);
+
 // The upper-case MD5 hex of a lock's or key's N value text as stored. 1, or -1 when the N line
 // cannot be read.
 int ModulusDigest(const Book& book, Node record, std::string& digest);

@@ -32,13 +32,7 @@ void MarkUse(KeyTree& tree, Node record)
     Book& book = tree.book;
     SetField(book, record, KindCode(ItemKind::DateField),
              FormatDate(tree.desktop ? tree.desktop->Now() : std::time(nullptr)));
-    FieldLine line;
-    if (GetField(book, record, KindCode(ItemKind::UseCountField), line) != 1)
-        return;
-    long long n = std::strtoll(line.value.c_str(), nullptr, 10);
-    n = n < 0 ? 0 : n;
-    n = n >= INT_MAX ? INT_MAX : n + 1;
-    SetField(book, record, KindCode(ItemKind::UseCountField), std::to_string(n));
+    CountUse(book, record);
 }
 
 // A copy of the record's complete key for the session, with the engine's mode.
