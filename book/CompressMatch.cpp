@@ -27,91 +27,152 @@ void BucketEnds(const std::int32_t* counts, std::int32_t k, std::int32_t* bkt) {
     }
 }
 
-void InduceL(const std::int32_t* s, std::int32_t* sa, std::int32_t n, const std::int32_t* counts,
-             std::int32_t k, std::int32_t* bkt, const std::uint8_t* sType) {
-    BucketStarts(counts, k, bkt);
+// The induced sorting passes. Entries of sa carry one flag in their sign: a positive entry p
+// still has to induce its predecessor p - 1 in the current pass, a negative entry ~p does not.
+// Whether p - 1 is of the kind the pass induces follows from comparing two symbols, so no
+// type array is kept. 0 stands for an empty slot and for position 0 (no predecessor).
+//
+// Left to right, placing the L suffixes (larger than their successor) at bucket starts; the
+// terminator, smallest of all, induces n - 1 first. When `final` is false only what the S
+// pass needs is kept: L suffixes whose predecessor is S, as positive entries.
+template <class Sym, bool final>
+void InduceL(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t* bkt) {
+    {
+        const std::int32_t j = n - 1;
+        sa[bkt[s[j]]++] = s[j - 1] < s[j] ? ~j : j;
+    }
     for (std::int32_t i = 0; i < n; ++i) {
-        const std::int32_t j = sa[i] - 1;
-        if (j >= 0 && !sType[j]) sa[bkt[s[j]]++] = j;
+        const std::int32_t v = sa[i];
+        if (v > 0) {
+            const std::int32_t j = v - 1;
+            sa[bkt[s[j]]++] = j > 0 && s[j - 1] < s[j] ? ~j : j;
+            sa[i] = final ? ~v : 0;
+        } else if (v < 0) {
+            sa[i] = ~v;
+        }
     }
 }
 
-void InduceS(const std::int32_t* s, std::int32_t* sa, std::int32_t n, const std::int32_t* counts,
-             std::int32_t k, std::int32_t* bkt, const std::uint8_t* sType) {
-    BucketEnds(counts, k, bkt);
+// Right to left, placing the S suffixes at bucket ends. When `final` is false the LMS suffixes
+// (S after L) are left as negative entries and everything else is cleared.
+template <class Sym, bool final>
+void InduceS(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t* bkt) {
     for (std::int32_t i = n - 1; i >= 0; --i) {
-        const std::int32_t j = sa[i] - 1;
-        if (j >= 0 && sType[j]) sa[--bkt[s[j]]] = j;
+        const std::int32_t v = sa[i];
+        if (v > 0) {
+            const std::int32_t j = v - 1;
+            sa[--bkt[s[j]]] = j > 0 && s[j - 1] > s[j] ? ~j : j;
+            if (!final) sa[i] = 0;
+        } else if (final && v < 0) {
+            sa[i] = ~v;
+        }
     }
 }
 
-// Suffix array of s[0..n-1] by induced sorting. s[n-1] must be 0 and occur nowhere else;
-// every symbol is below k. Linear time, so long runs and repeats cost nothing extra.
-void SuffixSort(const std::int32_t* s, std::int32_t* sa, std::int32_t n, std::int32_t k,
-                std::vector<SortScratch>& scratch, std::size_t depth) {
-    if (n == 1) {
-        sa[0] = 0;
-        return;
+// Writes the LMS positions (S suffixes right after an L suffix) in text order to lms and
+// returns their count, at most n / 2 (lms holds n / 2 + 1).
+template <class Sym>
+std::int32_t FindLms(const Sym* s, std::int32_t n, std::int32_t* lms) {
+    // From the right, each found position goes one slot further down; the list is then moved
+    // to the front. Branch-free: the pattern of types is as random as the text.
+    std::int32_t* end = lms + n / 2 + 1;
+    std::int32_t* out = end;
+    std::int32_t nextS = 0;  // s[n - 1] is L: the terminator after it is smaller
+    Sym next = s[n - 1];
+    for (std::int32_t i = n - 2; i >= 0; --i) {
+        const Sym c = s[i];
+        const std::int32_t isS = (c < next) | ((c == next) & nextS);
+        out[-1] = i + 1;
+        out -= nextS & (isS ^ 1);
+        nextS = isS;
+        next = c;
     }
-    // Suffix types (1: S, smaller than the next suffix; 0: L) and the leftmost S positions
-    // (LMS: an S suffix right after an L suffix).
-    if (scratch.size() <= depth) scratch.resize(depth + 1);
-    SortScratch& own = scratch[depth];
-    own.types.resize(n);
-    own.lms.resize(n);
-    own.lmsPos.resize(n / 2 + 1);
-    std::uint8_t* t = own.types.data();
-    std::uint8_t* lms = own.lms.data();
-    std::int32_t* lmsPos = own.lmsPos.data();  // LMS positions in text order
-    t[n - 1] = 1;
-    for (std::int32_t i = n - 2; i >= 0; --i)
-        t[i] = static_cast<std::uint8_t>((s[i] < s[i + 1]) | ((s[i] == s[i + 1]) & t[i + 1]));
-    lms[0] = 0;
-    std::int32_t n1 = 0;
-    for (std::int32_t i = 1; i < n; ++i) {
-        lms[i] = static_cast<std::uint8_t>(t[i] & (t[i - 1] ^ 1));
-        lmsPos[n1] = i;
-        n1 += lms[i];
-    }
+    const std::int32_t count = static_cast<std::int32_t>(end - out);
+    std::memmove(lms, out, sizeof(std::int32_t) * static_cast<std::size_t>(count));
+    return count;
+}
 
+// The LMS suffixes lms[0..n1-1] (text order) sorted into sa[0..n1-1] by induced sorting:
+// sort the LMS substrings (each from its LMS position to the next one inclusive), name them,
+// and sort the string of names, recursively while names repeat. The reduced problem works
+// inside sa[0..n-1].
+template <class Sym>
+void SortLmsInduced(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t k,
+                    const std::int32_t* lms, std::int32_t n1, const std::int32_t* counts,
+                    std::int32_t* bkt, std::vector<SortScratch>& scratch, std::size_t depth);
+
+template <class Sym>
+void SuffixSort(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t k,
+                std::vector<SortScratch>& scratch, std::size_t depth);
+
+// Counts the symbols of s[0..n-1] and finds its LMS positions into the scratch of `depth`;
+// returns the number of LMS positions.
+template <class Sym>
+std::int32_t PrepareLevel(const Sym* s, std::int32_t n, std::int32_t k, SortScratch& own) {
     own.counts.assign(k, 0);
     own.buckets.resize(k);
     std::int32_t* counts = own.counts.data();
-    std::int32_t* bkt = own.buckets.data();
     for (std::int32_t i = 0; i < n; ++i) ++counts[s[i]];
+    own.lms.resize(static_cast<std::size_t>(n / 2) + 1);
+    return FindLms(s, n, own.lms.data());
+}
 
-    // Sort the LMS substrings.
+// The whole order induced from the sorted LMS suffixes in sa[0..n1-1].
+template <class Sym>
+void InduceAll(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t k, std::int32_t n1,
+               const std::int32_t* counts, std::int32_t* bkt) {
+    // Each LMS suffix goes to the end of its bucket, the largest last.
+    std::fill(sa + n1, sa + n, 0);
     BucketEnds(counts, k, bkt);
-    std::fill(sa, sa + n, -1);
-    for (std::int32_t x = 0; x < n1; ++x) sa[--bkt[s[lmsPos[x]]]] = lmsPos[x];
-    InduceL(s, sa, n, counts, k, bkt, t);
-    InduceS(s, sa, n, counts, k, bkt, t);
-
-    // Name them; equal substrings share a name. An LMS substring runs from its position to
-    // the next LMS position inclusive; two of them are equal when their lengths and symbols
-    // are (the types follow from the symbols). The lengths wait in the upper half of sa.
-    std::int32_t found = 0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const std::int32_t p = sa[i];
-        sa[found] = p;  // found <= i: the slot has been read already
-        found += lms[p];
+    for (std::int32_t x = n1 - 1; x >= 0; --x) {
+        const std::int32_t p = sa[x];
+        sa[x] = 0;
+        sa[--bkt[s[p]]] = p;  // at x or above: the slot has been read already
     }
+    BucketStarts(counts, k, bkt);
+    InduceL<Sym, true>(s, sa, n, bkt);
+    BucketEnds(counts, k, bkt);
+    InduceS<Sym, true>(s, sa, n, bkt);
+}
+
+template <class Sym>
+void SortLmsInduced(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t k,
+                    const std::int32_t* lms, std::int32_t n1, const std::int32_t* counts,
+                    std::int32_t* bkt, std::vector<SortScratch>& scratch, std::size_t depth) {
+    std::fill(sa, sa + n, 0);
+    BucketEnds(counts, k, bkt);
+    for (std::int32_t x = n1 - 1; x >= 0; --x) sa[--bkt[s[lms[x]]]] = lms[x];
+    BucketStarts(counts, k, bkt);
+    InduceL<Sym, false>(s, sa, n, bkt);
+    BucketEnds(counts, k, bkt);
+    InduceS<Sym, false>(s, sa, n, bkt);
+    for (std::int32_t i = 0, x = 0; i < n; ++i) {
+        const std::int32_t v = sa[i];
+        if (v < 0) sa[x++] = ~v;  // x <= i: the slot has been read already
+    }
+
+    // Name them; equal substrings share a name. Two are equal when their lengths and symbols
+    // are (the types follow from the symbols). The lengths, then the names, wait in the upper
+    // half of sa at n1 + p / 2 (LMS positions are at least 2 apart); the last substring
+    // reaches the terminator, is unlike any other and has length 0 there.
     std::fill(sa + n1, sa + n, -1);
-    for (std::int32_t x = 0; x + 1 < n1; ++x)
-        sa[n1 + lmsPos[x] / 2] = lmsPos[x + 1] - lmsPos[x] + 1;
-    sa[n1 + (n - 1) / 2] = 1;  // the terminator
+    for (std::int32_t x = 0; x + 1 < n1; ++x) sa[n1 + lms[x] / 2] = lms[x + 1] - lms[x] + 1;
+    if (n1 > 0) sa[n1 + lms[n1 - 1] / 2] = 0;
     std::int32_t names = 0;
-    std::int32_t prev = -1;
-    std::int32_t prevLen = 0;
-    for (std::int32_t i = 0; i < n1; ++i) {
-        const std::int32_t pos = sa[i];
-        const std::int32_t len = sa[n1 + pos / 2];
-        if (len != prevLen || std::memcmp(s + pos, s + prev, sizeof(std::int32_t) * len) != 0) {
-            ++names;
-            prev = pos;
-            prevLen = len;
+    {
+        std::int32_t prev = 0;
+        std::int32_t prevLen = -1;
+        for (std::int32_t x = 0; x < n1; ++x) {
+            const std::int32_t p = sa[x];
+            const std::int32_t len = sa[n1 + p / 2];
+            if (len == 0 || len != prevLen ||
+                std::memcmp(s + p, s + prev, sizeof(Sym) * static_cast<std::size_t>(len)) != 0) {
+                ++names;
+                prev = p;
+                prevLen = len;
+            }
+            sa[n1 + p / 2] = names - 1;
         }
-        sa[n1 + pos / 2] = names - 1;
     }
     for (std::int32_t i = n - 1, j = n - 1; i >= n1; --i) {
         const std::int32_t v = sa[i];
@@ -119,26 +180,207 @@ void SuffixSort(const std::int32_t* s, std::int32_t* sa, std::int32_t n, std::in
         j -= v >= 0;
     }
 
-    // Sort the reduced string (recursively while names repeat).
+    if (n1 == 0) return;
     std::int32_t* s1 = sa + n - n1;
-    std::int32_t* sa1 = sa;
     if (names < n1) {
-        SuffixSort(s1, sa1, n1, names, scratch, depth + 1);
+        SuffixSort<std::int32_t>(s1, sa, n1, names, scratch, depth + 1);
     } else {
-        for (std::int32_t i = 0; i < n1; ++i) sa1[s1[i]] = i;
+        for (std::int32_t x = 0; x < n1; ++x) sa[s1[x]] = x;
     }
+    for (std::int32_t y = 0; y < n1; ++y) sa[y] = lms[sa[y]];
+}
 
-    // Induce the full order from the sorted LMS suffixes.
-    for (std::int32_t i = 0; i < n1; ++i) sa1[i] = lmsPos[sa1[i]];
-    std::fill(sa + n1, sa + n, -1);
-    BucketEnds(counts, k, bkt);
-    for (std::int32_t i = n1 - 1; i >= 0; --i) {
-        const std::int32_t j = sa[i];
-        sa[i] = -1;
-        sa[--bkt[s[j]]] = j;
+// Suffix array of s[0..n-1] by induced sorting, as if a terminator smaller than every symbol
+// followed s[n-1]; all symbols are below k. Linear time, so long runs and repeats cost nothing
+// extra.
+template <class Sym>
+void SuffixSort(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t k,
+                std::vector<SortScratch>& scratch, std::size_t depth) {
+    if (n == 1) {
+        sa[0] = 0;
+        return;
     }
-    InduceL(s, sa, n, counts, k, bkt, t);
-    InduceS(s, sa, n, counts, k, bkt, t);
+    SortScratch& own = scratch[depth];  // sized by the caller: depth stays below 32
+    const std::int32_t n1 = PrepareLevel(s, n, k, own);
+    // Raw pointers: the vectors' buffers stay put while deeper levels use their own scratch.
+    const std::int32_t* counts = own.counts.data();
+    std::int32_t* bkt = own.buckets.data();
+    SortLmsInduced(s, sa, n, k, own.lms.data(), n1, counts, bkt, scratch, depth);
+    InduceAll(s, sa, n, k, n1, counts, bkt);
+}
+
+// ---- Sorting the LMS suffixes of a byte text by comparison, eight bytes at a time. On
+// ordinary text most of them differ within a few words, which makes this much cheaper than
+// the induced sorting of LMS substrings and the reduced string; on highly repetitive text it
+// gives up (after a bounded amount of work) and the induced sorting takes over.
+
+std::uint64_t WordAt(const std::uint8_t* s, std::int32_t at) {
+    std::uint64_t w;
+    std::memcpy(&w, s + at, 8);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    return w;  // compares like the eight bytes
+}
+
+// Common prefix of the byte strings at i and j, up to cap bytes; reads up to 7 bytes past
+// the shorter end.
+std::int32_t CommonBytes(const std::uint8_t* s, std::int32_t i, std::int32_t j,
+                         std::int32_t cap) {
+    for (std::int32_t h = 0; h < cap; h += 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, s + i + h, 8);
+        std::memcpy(&b, s + j + h, 8);
+        if (a != b) {
+            const std::uint64_t x = a ^ b;
+            const int same = std::endian::native == std::endian::little
+                                 ? std::countr_zero(x) / 8
+                                 : std::countl_zero(x) / 8;
+            return std::min(h + same, cap);
+        }
+    }
+    return std::max(cap, 0);
+}
+
+using LmsItem = CompressMatchFinder::LmsItem;
+
+void SortByKeyCompared(LmsItem* a, std::int32_t count) {
+    if (count <= 24) {
+        for (std::int32_t x = 1; x < count; ++x) {
+            const LmsItem v = a[x];
+            std::int32_t y = x;
+            for (; y > 0 && a[y - 1].key > v.key; --y) a[y] = a[y - 1];
+            a[y] = v;
+        }
+        return;
+    }
+    std::sort(a, a + count, [](const LmsItem& l, const LmsItem& r) { return l.key < r.key; });
+}
+
+void SortByKey(LmsItem* a, std::int32_t count, std::vector<LmsItem>& spare,
+               std::vector<std::int32_t>& histogram) {
+    if (count <= 512) {
+        SortByKeyCompared(a, count);
+        return;
+    }
+    // By the top 33 bits, 11 at a time from the lowest (a digit that is the same in every key
+    // needs no pass), then runs that agree on those bits by the whole key.
+    constexpr int kDigits = 3;
+    constexpr int kBits = 11;
+    constexpr int kShift = 64 - kDigits * kBits;
+    spare.resize(static_cast<std::size_t>(count));
+    std::vector<std::int32_t>& hist = histogram;
+    hist.assign(kDigits << kBits, 0);
+    for (std::int32_t x = 0; x < count; ++x) {
+        const std::uint64_t k = a[x].key >> kShift;
+        for (int d = 0; d < kDigits; ++d) ++hist[(d << kBits) + ((k >> (kBits * d)) & ((1u << kBits) - 1))];
+    }
+    LmsItem* from = a;
+    LmsItem* to = spare.data();
+    for (int d = 0; d < kDigits; ++d) {
+        std::int32_t* h = hist.data() + (d << kBits);
+        const int shift = kShift + kBits * d;
+        constexpr std::uint64_t kMask = (1u << kBits) - 1;
+        if (h[(a[0].key >> shift) & kMask] == count) continue;
+        std::int32_t sum = 0;
+        for (int c = 0; c < (1 << kBits); ++c) {
+            const std::int32_t t = h[c];
+            h[c] = sum;
+            sum += t;
+        }
+        for (std::int32_t x = 0; x < count; ++x) to[h[(from[x].key >> shift) & kMask]++] = from[x];
+        std::swap(from, to);
+    }
+    if (from != a) std::copy(from, from + count, a);
+    for (std::int32_t x = 0; x < count;) {
+        std::int32_t y = x + 1;
+        while (y < count && (a[y].key >> kShift) == (a[x].key >> kShift)) ++y;
+        if (y - x > 1) SortByKeyCompared(a + x, y - x);
+        x = y;
+    }
+}
+
+// s is followed by at least 7 zero bytes. Returns false when the work grew too large;
+// sa is then undefined.
+bool SortLmsCompared(const std::uint8_t* s, std::int32_t n, const std::int32_t* lms,
+                     std::int32_t n1, std::int32_t* sa, CompressMatchFinder::CompareScratch& cs) {
+    std::int64_t budget = 8 * static_cast<std::int64_t>(n) + 4096;  // words read
+    cs.items.resize(static_cast<std::size_t>(n1));
+    LmsItem* items = cs.items.data();
+    for (std::int32_t x = 0; x < n1; ++x) items[x] = {WordAt(s, lms[x]), lms[x]};
+    SortByKey(items, n1, cs.spare, cs.histogram);
+    auto& groups = cs.groups;
+    groups.clear();
+    // Pushes the runs of equal keys in items[begin, begin + count) agreeing on `agreed` bytes.
+    auto pushRuns = [&](std::int32_t begin, std::int32_t count, std::int32_t agreed) {
+        for (std::int32_t x = begin, end = begin + count; x < end;) {
+            std::int32_t y = x + 1;
+            while (y < end && items[y].key == items[x].key) ++y;
+            if (y - x > 1) groups.push_back({x, y - x, agreed});
+            x = y;
+        }
+    };
+    pushRuns(0, n1, 8);
+    while (!groups.empty()) {
+        auto g = groups.back();
+        groups.pop_back();
+        for (;;) {
+            LmsItem* a = items + g.begin;
+            // A suffix that ends within the agreed bytes is smaller than the others (its
+            // terminator is), and shorter ones (later positions) smaller still.
+            std::int32_t ended = 0;
+            std::int32_t shortest = n;
+            for (std::int32_t x = 0; x < g.count; ++x) {
+                const std::int32_t left = n - a[x].pos;
+                if (left <= g.agreed) {
+                    std::swap(a[x], a[ended++]);
+                } else {
+                    shortest = std::min(shortest, left);
+                }
+            }
+            if (ended > 1) {
+                std::sort(a, a + ended,
+                          [](const LmsItem& l, const LmsItem& r) { return l.pos > r.pos; });
+            }
+            g.begin += ended;
+            g.count -= ended;
+            if (g.count < 2) break;
+            a += ended;
+            // Skip what all of them still have in common (the first word that differs is
+            // sorted next); stop where the shortest ends.
+            std::int32_t common = shortest - g.agreed;
+            for (std::int32_t x = 1; x < g.count && common > 0; ++x) {
+                common = CommonBytes(s, a[0].pos + g.agreed, a[x].pos + g.agreed, common);
+                budget -= 1 + common / 8;
+            }
+            budget -= g.count;
+            if (budget < 0) return false;
+            g.agreed += common;
+            if (common == shortest - (g.agreed - common)) continue;  // one of them ended
+            for (std::int32_t x = 0; x < g.count; ++x) a[x].key = WordAt(s, a[x].pos + g.agreed);
+            SortByKey(a, g.count, cs.spare, cs.histogram);
+            pushRuns(g.begin, g.count, g.agreed + 8);
+            break;
+        }
+    }
+    for (std::int32_t x = 0; x < n1; ++x) sa[x] = items[x].pos;
+    return true;
+}
+
+// Suffix array of the bytes s[0..n-1] (followed by at least 7 zero bytes), as if a
+// terminator smaller than every byte followed.
+void SortBytes(const std::uint8_t* s, std::int32_t* sa, std::int32_t n,
+               std::vector<SortScratch>& scratch, CompressMatchFinder::CompareScratch& cs) {
+    if (n == 1) {
+        sa[0] = 0;
+        return;
+    }
+    SortScratch& own = scratch[0];
+    const std::int32_t n1 = PrepareLevel(s, n, 256, own);
+    const std::int32_t* counts = own.counts.data();
+    std::int32_t* bkt = own.buckets.data();
+    const std::int32_t* lms = own.lms.data();
+    if (!SortLmsCompared(s, n, lms, n1, sa, cs))
+        SortLmsInduced(s, sa, n, 256, lms, n1, counts, bkt, scratch, 0);
+    InduceAll(s, sa, n, 256, n1, counts, bkt);
 }
 }  // namespace
 
@@ -148,31 +390,31 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
     lastQuery_ = -1;
     bytes_.assign(c, c + m);
     bytes_.resize(static_cast<std::size_t>(m) + 8, 0);
-    text_.resize(static_cast<std::size_t>(m) + 1);
-    for (std::int32_t i = 0; i < m; ++i) text_[i] = std::int32_t{c[i]} + 1;
-    text_[m] = 0;
+    // Ranks 1..m hold the suffix array; -1 at both ends reads as "no position".
     sa_.resize(static_cast<std::size_t>(m) + 2);
-    SuffixSort(text_.data(), sa_.data(), m + 1, 257, scratch_, 0);
-    sa_[0] = -1;  // the terminator's suffix sorts first
+    if (scratch_.size() < 32) scratch_.resize(32);  // each level at most halves the text
+    SortBytes(bytes_.data(), sa_.data() + 1, m, scratch_, compareScratch_);
+    sa_[0] = -1;
     sa_[m + 1] = -1;
-    rank_.resize(m);
-    for (std::int32_t r = 1; r <= m; ++r) rank_[sa_[r]] = r;
 
-    // Remove positions from a list of all ranks, latest first: when i is removed, only
-    // earlier positions are left, and its list neighbours are the nearest of them.
-    prevPos_.resize(m);
-    nextPos_.resize(m);
-    links_.resize(static_cast<std::size_t>(m) + 2);
-    RankLink* link = links_.data();
-    for (std::int32_t x = 0; x <= m + 1; ++x) link[x] = {x - 1, x + 1, sa_[x]};
-    for (std::int32_t i = m - 1; i >= 0; --i) {
-        RankLink& node = link[rank_[i]];
-        RankLink& before = link[node.left];
-        RankLink& after = link[node.right];
-        prevPos_[i] = before.pos;
-        nextPos_[i] = after.pos;
-        before.right = node.right;
-        after.left = node.left;
+    // For each position, the nearest rank on either side with an earlier position: one scan
+    // over the ranks with a stack of rising positions. A position is popped by the first
+    // later rank with a smaller position (its neighbour above); the entry under it on the
+    // stack is its neighbour below.
+    near_.resize(m);
+    stack_.resize(static_cast<std::size_t>(m) + 1);
+    std::int32_t* stack = stack_.data();
+    Near* near = near_.data();
+    std::int32_t top = 0;
+    stack[0] = -1;
+    for (std::int32_t r = 1; r <= m + 1; ++r) {
+        const std::int32_t p = sa_[r];
+        while (stack[top] > p) {
+            const std::int32_t q = stack[top];
+            near[q] = {stack[top - 1], p};
+            --top;
+        }
+        stack[++top] = p;
     }
 }
 
@@ -196,8 +438,8 @@ std::int32_t CompressMatchFinder::Common(std::int32_t i, std::int32_t j,
 }
 
 std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t limit) {
-    const std::int32_t p = prevPos_[i];
-    const std::int32_t n = nextPos_[i];
+    const std::int32_t p = near_[i].below;
+    const std::int32_t n = near_[i].above;
     lastQuery_ = i;
     lastCommon_[0] = p >= 0 ? Common(i, p, limit) : 0;
     lastCommon_[1] = n >= 0 ? Common(i, n, limit) : 0;
@@ -209,15 +451,15 @@ std::int32_t CompressMatchFinder::EarliestSource(std::int32_t i, std::int32_t le
     // last entry that still shares len bytes is that side's earliest source.
     std::int32_t best = i;
     for (int side = 0; side < 2; ++side) {
-        const std::int32_t* link = side == 0 ? prevPos_.data() : nextPos_.data();
-        std::int32_t j = link[i];
+        const auto link = [&](std::int32_t x) { return side == 0 ? near_[x].below : near_[x].above; };
+        std::int32_t j = link(i);
         // The first step was measured by LongestPrevious (with a limit of at least len).
         if (j < 0 || (lastQuery_ == i ? lastCommon_[side] : Common(i, j, len)) < len) continue;
         int steps = 0;
         do {
             if (++steps > kWalkLimit) return SparseEarliest(i, len);
             best = std::min(best, j);
-            j = link[j];
+            j = link(j);
         } while (j >= 0 && Common(i, j, len) >= len);
     }
     return best;
@@ -226,6 +468,8 @@ std::int32_t CompressMatchFinder::EarliestSource(std::int32_t i, std::int32_t le
 void CompressMatchFinder::BuildSparse() {
     const std::int32_t m = m_;
     const std::int32_t ranks = m + 1;  // with the terminator at rank 0
+    rank_.resize(m);
+    for (std::int32_t r = 1; r <= m; ++r) rank_[sa_[r]] = r;
     // Common prefix of each rank with the one before it (Kasai: from position i to i + 1 it
     // shrinks by at most one, so the comparisons add up to O(m)).
     std::vector<std::int32_t> lcp(ranks, 0);

@@ -29,10 +29,23 @@ public:
     // chunk builds the sparse tables).
     std::int32_t EarliestSource(std::int32_t i, std::int32_t len);
 
-    // Working arrays of one level of the suffix sorter, kept to spare reallocations.
+    // Symbol counts, bucket pointers and LMS positions of one level of the suffix sorter,
+    // kept to spare reallocations.
     struct SortScratch {
-        std::vector<std::uint8_t> types, lms;
-        std::vector<std::int32_t> lmsPos, counts, buckets;
+        std::vector<std::int32_t> counts, buckets, lms;
+    };
+    // Working arrays of the comparison sort of the chunk's LMS suffixes.
+    struct LmsItem {
+        std::uint64_t key;  // the eight bytes being compared, most significant first
+        std::int32_t pos;
+    };
+    struct CompareScratch {
+        struct Group {
+            std::int32_t begin, count, agreed;  // items whose suffixes agree on `agreed` bytes
+        };
+        std::vector<LmsItem> items, spare;
+        std::vector<Group> groups;
+        std::vector<std::int32_t> histogram;
     };
 
 private:
@@ -43,25 +56,23 @@ private:
 
     std::int32_t m_ = 0;
     std::vector<std::uint8_t> bytes_;  // the chunk, then 8 zero bytes for word-wide compares
-    std::vector<std::int32_t> text_;   // chunk bytes + 1, then the terminator 0
-    // Suffix array over text_: rank 0 is the terminator; slots 0 and m + 1 hold -1 so that
-    // the ends of the rank order read as "no position".
+    // Suffix array of the chunk at ranks 1..m; rank 0 stands for the (empty) terminator
+    // suffix, and slots 0 and m + 1 hold -1 so that the ends read as "no position".
     std::vector<std::int32_t> sa_;
-    std::vector<std::int32_t> rank_;     // position -> rank (1..m)
-    std::vector<std::int32_t> prevPos_;  // nearest earlier position ranked below, or -1
-    std::vector<std::int32_t> nextPos_;  // nearest earlier position ranked above, or -1
-    // The list of ranks that builds the two above; one record per rank keeps each step to
-    // few cache lines.
-    struct RankLink {
-        std::int32_t left, right, pos;
+    // Per position: the nearest earlier positions ranked below and above it, or -1.
+    struct Near {
+        std::int32_t below, above;
     };
-    std::vector<RankLink> links_;
+    std::vector<Near> near_;
+    std::vector<std::int32_t> stack_;  // builds near_
+    std::vector<std::int32_t> rank_;   // position -> rank (1..m), with the sparse tables
     // The last LongestPrevious query and its common prefixes with prevPos_ and nextPos_.
     std::int32_t lastQuery_ = -1;
     std::int32_t lastCommon_[2] = {0, 0};
     // Sparse tables over ranks 0..m (level k covers 2^k entries), built on demand per chunk:
     // minimum common prefix with the previous rank, and minimum position.
     std::vector<SortScratch> scratch_;
+    CompareScratch compareScratch_;
     bool sparseBuilt_ = false;
     std::vector<std::vector<std::int32_t>> lcpMin_;
     std::vector<std::vector<std::int32_t>> posMin_;
