@@ -333,6 +333,24 @@ int DivideLimbs(BigInt* q, BigInt& r, const BigInt& n, const BigInt& d, uint32_t
     return 0;
 }
 
+// Divides the nl words at a by the dl words at dw after shifting both left by s (the divisor's
+// leading zero bits; shifted: room for dl words when s != 0). The lower quotient words go to q
+// (which may be a + dl), the remainder is left in a[0..dl); returns the top quotient word.
+uint32_t DivShifted(uint32_t* q, uint32_t* a, uint32_t nl, const uint32_t* dw, uint32_t dl, unsigned s,
+                    uint32_t* shifted) {
+    const uint32_t* b = dw;
+    uint32_t extra = 0;
+    if (s != 0) {
+        CopyWords(shifted, dw, dl);
+        ShiftLeftSpan(shifted, dl, s);
+        b = shifted;
+        extra = ShiftLeftSpan(a, nl, s);
+    }
+    const uint32_t top = bignum_detail::DivNormalised(q, a, nl, extra, b, dl);
+    if (s != 0) ShiftRightSpan(a, dl, s);
+    return top;
+}
+
 // q = n div d, r = n mod d for distinct q, r, d (r may be n); d not zero.
 int DivModDistinct(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d) {
     const uint32_t nl = Sig(n), dl = Sig(d);
@@ -356,18 +374,9 @@ int DivModDistinct(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d) {
     if (s != 0 && !shifted) return -1;
     if (ReserveWords(q, nl - dl + 1) != 0 || ReserveWords(r, nl) != 0) return -1;
     if (&r != &n) CopyWords(r.words, n.words, nl);
-    const uint32_t* b = d.words;
-    uint32_t extra = 0;
-    if (s != 0) {
-        CopyWords(shifted.get(), d.words, dl);
-        ShiftLeftSpan(shifted.get(), dl, s);
-        b = shifted.get();
-        extra = ShiftLeftSpan(r.words, nl, s);
-    }
-    q.words[nl - dl] = bignum_detail::DivNormalised(q.words, r.words, nl, extra, b, dl);
+    q.words[nl - dl] = DivShifted(q.words, r.words, nl, d.words, dl, s, shifted.get());
     q.length = nl - dl + 1;
     Normalise(q);
-    if (s != 0) ShiftRightSpan(r.words, dl, s);
     r.length = dl;
     Normalise(r);
     return 0;
@@ -407,17 +416,8 @@ int Mod(BigInt& dst, const BigInt& src, const BigInt& d) {
     if (s != 0 && !shifted) return -1;
     if (ReserveWords(dst, nl) != 0) return -1;
     if (&dst != &src) CopyWords(dst.words, src.words, nl);
-    const uint32_t* b = d.words;
-    uint32_t extra = 0;
-    if (s != 0) {
-        CopyWords(shifted.get(), d.words, dl);
-        ShiftLeftSpan(shifted.get(), dl, s);
-        b = shifted.get();
-        extra = ShiftLeftSpan(dst.words, nl, s);
-    }
     // The quotient is discarded into the dividend's own consumed words.
-    bignum_detail::DivNormalised(dst.words + dl, dst.words, nl, extra, b, dl);
-    if (s != 0) ShiftRightSpan(dst.words, dl, s);
+    DivShifted(dst.words + dl, dst.words, nl, d.words, dl, s, shifted.get());
     dst.length = dl;
     Normalise(dst);
     return 0;
