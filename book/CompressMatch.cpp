@@ -8,8 +8,14 @@ namespace {
 
 using SortScratch = CompressMatchFinder::SortScratch;
 
-// Chain steps per side before a query switches to the sparse tables.
-constexpr int kWalkLimit = 48;
+std::int32_t PairAt(const std::uint8_t* s, std::int32_t at) {
+    return (std::int32_t{s[at]} << 8) | s[at + 1];
+}
+
+// Ranks per block of the minimum table.
+constexpr std::int32_t kBlock = 32;
+// Later positions passed over in rank order before a query turns to the bitmap.
+constexpr int kScanLimit = 32;
 
 // Bucket starts or ends from symbol counts.
 void BucketStarts(const std::int32_t* counts, std::int32_t k, std::int32_t* bkt) {
@@ -386,143 +392,247 @@ void SortBytes(const std::uint8_t* s, std::int32_t* sa, std::int32_t n,
 
 void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
     m_ = m;
-    sparseBuilt_ = false;
-    lastQuery_ = -1;
     bytes_.assign(c, c + m);
     bytes_.resize(static_cast<std::size_t>(m) + 8, 0);
-    // Ranks 1..m hold the suffix array; -1 at both ends reads as "no position".
     sa_.resize(static_cast<std::size_t>(m) + 2);
     if (scratch_.size() < 32) scratch_.resize(32);  // each level at most halves the text
     SortBytes(bytes_.data(), sa_.data() + 1, m, scratch_, compareScratch_);
     sa_[0] = -1;
     sa_[m + 1] = -1;
-
-    // For each position, the nearest rank on either side with an earlier position: one scan
-    // over the ranks with a stack of rising positions. A position is popped by the first
-    // later rank with a smaller position (its neighbour above); the entry under it on the
-    // stack is its neighbour below.
-    near_.resize(m);
-    stack_.resize(static_cast<std::size_t>(m) + 1);
-    std::int32_t* stack = stack_.data();
-    Near* near = near_.data();
-    std::int32_t top = 0;
-    stack[0] = -1;
-    for (std::int32_t r = 1; r <= m + 1; ++r) {
-        const std::int32_t p = sa_[r];
-        while (stack[top] > p) {
-            const std::int32_t q = stack[top];
-            near[q] = {stack[top - 1], p};
-            --top;
+    // Ranks, heads, and for each position the first positions of the runs that begin with
+    // its 3 and 4 bytes: over the ranks a running minimum per group upwards, then each
+    // group's minimum carried back down (without branches: group ends are as irregular as
+    // the text) and stored by position, where the queries read them in order.
+    rank_.resize(static_cast<std::size_t>(m));
+    head_.resize(static_cast<std::size_t>(m) + 2);
+    runMin_.resize(static_cast<std::size_t>(m) + 2);
+    firsts_.resize(static_cast<std::size_t>(m));
+    head_[0] = 0;
+    head_[m + 1] = 0;
+    {
+        const std::uint8_t* text = bytes_.data();
+        const std::int32_t* sa = sa_.data();
+        std::uint64_t* head = head_.data();
+        Firsts* run = runMin_.data();
+        std::int32_t run3 = m, run4 = m;
+        std::uint64_t before = ~WordAt(text, sa[1]);
+        for (std::int32_t r = 1; r <= m; ++r) {
+            const std::int32_t p = sa[r];
+            rank_[p] = r;
+            const std::uint64_t h = WordAt(text, p);
+            head[r] = h;
+            const std::uint64_t d = h ^ before;
+            before = h;
+            run3 = (d >> 40) == 0 ? std::min(run3, p) : p;
+            run4 = (d >> 32) == 0 ? std::min(run4, p) : p;
+            run[r] = {run3, run4};
         }
-        stack[++top] = p;
+        Firsts* byPos = firsts_.data();
+        Firsts up = run[m];
+        byPos[sa[m]] = up;
+        for (std::int32_t r = m - 1; r >= 1; --r) {
+            const std::uint64_t d = head[r] ^ head[r + 1];
+            const Firsts here = run[r];
+            const std::int32_t same3 = -static_cast<std::int32_t>((d >> 40) == 0);
+            const std::int32_t same4 = -static_cast<std::int32_t>((d >> 32) == 0);
+            up.of3 = (up.of3 & same3) | (here.of3 & ~same3);
+            up.of4 = (up.of4 & same4) | (here.of4 & ~same4);
+            byPos[sa[r]] = up;
+        }
+    }
+
+    // First positions of the byte pairs that begin before kPairReach.
+    if (firstPair_.empty()) firstPair_.assign(std::size_t{1} << 16, -1);
+    for (std::int32_t x = 0; x < pairsEntered_; ++x) firstPair_[PairAt(lastPairs_.data(), x)] = -1;
+    pairsEntered_ = std::min(kPairReach, m - 1);
+    lastPairs_.assign(bytes_.begin(), bytes_.begin() + pairsEntered_ + 1);
+    for (std::int32_t x = pairsEntered_ - 1; x >= 0; --x) firstPair_[PairAt(c, x)] = x;
+
+    // Block minima; the sentinel ranks 0 and m + 1 hold no position.
+    const std::int32_t blocks = (m + 2 + kBlock - 1) / kBlock;
+    const int levels = std::bit_width(static_cast<std::uint32_t>(blocks));
+    blockMin_.resize(static_cast<std::size_t>(levels));
+    std::vector<std::int32_t>& first = blockMin_[0];
+    first.resize(static_cast<std::size_t>(blocks));
+    for (std::int32_t b = 0; b < blocks; ++b) {
+        std::int32_t least = m;
+        for (std::int32_t r = std::max(1, b * kBlock), end = std::min(m + 1, (b + 1) * kBlock);
+             r < end; ++r)
+            least = std::min(least, sa_[r]);
+        first[b] = least;
+    }
+    for (int k = 1; k < levels; ++k) {
+        const std::int32_t half = std::int32_t{1} << (k - 1);
+        const std::int32_t count = blocks - (std::int32_t{1} << k) + 1;
+        const std::vector<std::int32_t>& below = blockMin_[k - 1];
+        std::vector<std::int32_t>& level = blockMin_[k];
+        level.resize(static_cast<std::size_t>(count));
+        for (std::int32_t x = 0; x < count; ++x) level[x] = std::min(below[x], below[x + half]);
     }
 }
 
 std::int32_t CompressMatchFinder::Common(std::int32_t i, std::int32_t j,
                                          std::int32_t limit) const {
-    limit = std::min(limit, m_ - i);
-    const std::uint8_t* c = bytes_.data();
-    for (std::int32_t h = 0; h < limit; h += 8) {
-        std::uint64_t a, b;
-        std::memcpy(&a, c + i + h, 8);
-        std::memcpy(&b, c + j + h, 8);
-        if (a != b) {
-            const std::uint64_t x = a ^ b;
-            const int same = std::endian::native == std::endian::little
-                                 ? std::countr_zero(x) / 8
-                                 : std::countl_zero(x) / 8;
-            return std::min(h + same, limit);
+    return CommonBytes(bytes_.data(), i, j, std::min(limit, m_ - std::max(i, j)));
+}
+
+std::int32_t CompressMatchFinder::NearestEarlier(std::int32_t r, std::int32_t i,
+                                                 std::int32_t dir) const {
+    const std::int32_t* sa = sa_.data();
+    const std::int32_t m = m_;
+    // The rest of r's own block, then the nearest block holding a position below i (found
+    // by skipping runs of 2^k blocks whose minimum is not), then inside that block.
+    const std::int32_t own = r / kBlock;
+    if (dir < 0) {
+        for (std::int32_t x = r - 1; x >= std::max(1, own * kBlock); --x)
+            if (sa[x] < i) return x;
+        std::int32_t end = own;  // blocks below `end` are left
+        for (int k = static_cast<int>(blockMin_.size()) - 1; k >= 0; --k) {
+            const std::int32_t span = std::int32_t{1} << k;
+            if (end - span >= 0 && blockMin_[k][end - span] >= i) end -= span;
         }
+        if (end == 0) return 0;
+        for (std::int32_t x = end * kBlock - 1;; --x)
+            if (sa[x] < i) return x;
     }
-    return std::max(limit, 0);
+    for (std::int32_t x = r + 1; x <= std::min(m, own * kBlock + kBlock - 1); ++x)
+        if (sa[x] < i) return x;
+    const std::int32_t blocks = static_cast<std::int32_t>(blockMin_[0].size());
+    std::int32_t begin = own + 1;  // blocks from `begin` on are left
+    for (int k = static_cast<int>(blockMin_.size()) - 1; k >= 0; --k) {
+        const std::int32_t span = std::int32_t{1} << k;
+        if (begin + span <= blocks && blockMin_[k][begin] >= i) begin += span;
+    }
+    if (begin == blocks) return m + 1;
+    for (std::int32_t x = begin * kBlock;; ++x)
+        if (sa[x] < i) return x;
 }
 
-std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t limit) {
-    const std::int32_t p = near_[i].below;
-    const std::int32_t n = near_[i].above;
-    lastQuery_ = i;
-    lastCommon_[0] = p >= 0 ? Common(i, p, limit) : 0;
-    lastCommon_[1] = n >= 0 ? Common(i, n, limit) : 0;
-    return std::max(lastCommon_[0], lastCommon_[1]);
+std::int32_t CompressMatchFinder::CommonRanks(std::int32_t i, std::int32_t r, std::int32_t x,
+                                              std::int32_t limit) const {
+    const std::int32_t j = sa_[x];
+    if (j < 0) return 0;
+    const std::uint64_t diff = head_[r] ^ head_[x];
+    if (diff != 0) {
+        // Past the chunk's end a head holds zeros, which must not count.
+        return std::min({std::countl_zero(diff) / 8, limit, m_ - std::max(i, j)});
+    }
+    return Common(i, j, limit);
 }
 
-std::int32_t CompressMatchFinder::EarliestSource(std::int32_t i, std::int32_t len) {
-    // Along a chain the positions fall and the common prefix with i can only shrink, so the
-    // last entry that still shares len bytes is that side's earliest source.
-    std::int32_t best = i;
-    for (int side = 0; side < 2; ++side) {
-        const auto link = [&](std::int32_t x) { return side == 0 ? near_[x].below : near_[x].above; };
-        std::int32_t j = link(i);
-        // The first step was measured by LongestPrevious (with a limit of at least len).
-        if (j < 0 || (lastQuery_ == i ? lastCommon_[side] : Common(i, j, len)) < len) continue;
-        int steps = 0;
-        do {
-            if (++steps > kWalkLimit) return SparseEarliest(i, len);
-            best = std::min(best, j);
-            j = link(j);
-        } while (j >= 0 && Common(i, j, len) >= len);
+std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t limit) const {
+    // Runs of 2 to 4 bytes are settled by the first positions of their groups; the zeros
+    // after the chunk's end must not make a shorter run look like one of them.
+    const std::int32_t cap = std::min(limit, m_ - i);
+    const Firsts f = firsts_[i];
+    if (cap < 4 || f.of4 >= i) {
+        if (cap >= 3 && f.of3 < i) return 3;
+        if (cap >= 2 && i < kPairReach && firstPair_[PairAt(bytes_.data(), i)] < i) return 2;
+        return 0;
+    }
+    // A longer run: the nearest earlier positions on either side in rank order share the
+    // most with i. Look for them among the ranks sharing 4 bytes with i first (an earlier
+    // one is among them; where a side has none, the other side holds the answer). Where
+    // the later positions in between are many, the block minima find them.
+    const std::int32_t r = rank_[i];
+    {
+        const std::uint64_t* head = head_.data();
+        const std::int32_t* sa = sa_.data();
+        const std::uint64_t four = head[r] >> 32;
+        const std::int32_t m = m_;
+        std::int32_t best = 0;
+        bool found = true;
+        for (const std::int32_t dir : {-1, 1}) {
+            std::int32_t x = r + dir;
+            int steps = 0;
+            while (x >= 1 && x <= m && (head[x] >> 32) == four && sa[x] > i) {
+                x += dir;
+                if (++steps == kScanLimit) break;
+            }
+            if (steps == kScanLimit) {
+                found = false;
+                break;
+            }
+            if (x >= 1 && x <= m && (head[x] >> 32) == four)
+                best = std::max(best, CommonRanks(i, r, x, limit));
+        }
+        if (found) return best;
+    }
+    return std::max(CommonRanks(i, r, NearestEarlier(r, i, -1), limit),
+                    CommonRanks(i, r, NearestEarlier(r, i, 1), limit));
+}
+
+namespace {
+
+// Last rank from r, stepping by dir, for which shares() holds (it holds for r, and for every
+// rank between r and the last). Step by step at first, since most blocks are small, then
+// galloping and halving back.
+template <class Shares>
+std::int32_t LastSharing(std::int32_t r, std::int32_t dir, Shares&& shares) {
+    std::int32_t good = r;
+    for (int k = 0; k < 16; ++k) {
+        if (!shares(good + dir)) return good;
+        good += dir;
+    }
+    std::int32_t step = 2;
+    while (shares(good + dir * step)) {
+        good += dir * step;
+        step *= 2;
+    }
+    for (step /= 2; step > 0; step /= 2) {
+        if (shares(good + dir * step)) good += dir * step;
+    }
+    return good;
+}
+
+}  // namespace
+
+std::int32_t CompressMatchFinder::BlockEnd(std::int32_t i, std::int32_t r, std::int32_t dir,
+                                           std::int32_t len) const {
+    const std::int32_t m = m_;
+    if (len <= 8) {
+        // The heads alone decide. A run near the chunk's end may look as if it shared len
+        // bytes through the zeros after the end; such a run starts after i (i has len bytes
+        // left), so it never is the smallest position of the block.
+        const std::uint64_t mask = ~std::uint64_t{0} << (64 - 8 * len);
+        const std::uint64_t key = head_[r] & mask;
+        const std::uint64_t* head = head_.data();
+        return LastSharing(r, dir, [&](std::int32_t x) {
+            return x >= 1 && x <= m && (head[x] & mask) == key;
+        });
+    }
+    return LastSharing(r, dir, [&](std::int32_t x) {
+        return x >= 1 && x <= m && CommonRanks(i, r, x, len) >= len;
+    });
+}
+
+std::int32_t CompressMatchFinder::MinPosition(std::int32_t lo, std::int32_t hi) const {
+    const std::int32_t* sa = sa_.data();
+    const std::int32_t bl = lo / kBlock;
+    const std::int32_t bh = hi / kBlock;
+    std::int32_t best = m_;
+    if (bl == bh) {
+        for (std::int32_t x = lo; x <= hi; ++x) best = std::min(best, sa[x]);
+        return best;
+    }
+    for (std::int32_t x = lo, end = (bl + 1) * kBlock; x < end; ++x) best = std::min(best, sa[x]);
+    for (std::int32_t x = bh * kBlock; x <= hi; ++x) best = std::min(best, sa[x]);
+    if (bh - bl > 1) {
+        const std::int32_t from = bl + 1;
+        const std::int32_t count = bh - from;
+        const int k = std::bit_width(static_cast<std::uint32_t>(count)) - 1;
+        const std::vector<std::int32_t>& level = blockMin_[k];
+        best = std::min({best, level[from], level[bh - (std::int32_t{1} << k)]});
     }
     return best;
 }
 
-void CompressMatchFinder::BuildSparse() {
-    const std::int32_t m = m_;
-    const std::int32_t ranks = m + 1;  // with the terminator at rank 0
-    rank_.resize(m);
-    for (std::int32_t r = 1; r <= m; ++r) rank_[sa_[r]] = r;
-    // Common prefix of each rank with the one before it (Kasai: from position i to i + 1 it
-    // shrinks by at most one, so the comparisons add up to O(m)).
-    std::vector<std::int32_t> lcp(ranks, 0);
-    const std::uint8_t* c = bytes_.data();
-    std::int32_t h = 0;
-    for (std::int32_t i = 0; i < m; ++i) {
-        const std::int32_t r = rank_[i];
-        if (r == 1) {
-            h = 0;
-            continue;
-        }
-        const std::int32_t j = sa_[r - 1];
-        while (i + h < m && j + h < m && c[i + h] == c[j + h]) ++h;
-        lcp[r] = h;
-        if (h > 0) --h;
-    }
-    const int levels = std::bit_width(static_cast<std::uint32_t>(ranks));
-    lcpMin_.resize(levels);
-    posMin_.resize(levels);
-    lcpMin_[0] = std::move(lcp);
-    posMin_[0].assign(sa_.begin(), sa_.begin() + ranks);
-    posMin_[0][0] = m;  // the terminator is no source
-    for (int k = 1; k < levels; ++k) {
-        const std::int32_t half = std::int32_t{1} << (k - 1);
-        const std::int32_t count = ranks - (std::int32_t{1} << k) + 1;
-        lcpMin_[k].resize(count);
-        posMin_[k].resize(count);
-        const std::int32_t* lp = lcpMin_[k - 1].data();
-        const std::int32_t* pp = posMin_[k - 1].data();
-        std::int32_t* lo = lcpMin_[k].data();
-        std::int32_t* po = posMin_[k].data();
-        for (std::int32_t x = 0; x < count; ++x) {
-            lo[x] = std::min(lp[x], lp[x + half]);
-            po[x] = std::min(pp[x], pp[x + half]);
-        }
-    }
-    sparseBuilt_ = true;
-}
-
-std::int32_t CompressMatchFinder::SparseEarliest(std::int32_t i, std::int32_t len) {
-    if (!sparseBuilt_) BuildSparse();
-    const int levels = static_cast<int>(lcpMin_.size());
-    // Widen [lo, hi] around i's rank while every neighbouring common prefix reaches len;
-    // the earliest position in it is the answer (it lies before i, since len is reached by
-    // some earlier position).
-    const std::int32_t rank = rank_[i];
-    std::int32_t lo = rank;
-    std::int32_t hi = rank;
-    for (int k = levels - 1; k >= 0; --k) {
-        const std::int32_t step = std::int32_t{1} << k;
-        if (lo - step >= 0 && lcpMin_[k][lo - step + 1] >= len) lo -= step;
-        if (hi + step <= m_ && lcpMin_[k][hi + 1] >= len) hi += step;
-    }
-    const int k = std::bit_width(static_cast<std::uint32_t>(hi - lo + 1)) - 1;
-    return std::min(posMin_[k][lo], posMin_[k][hi - (std::int32_t{1} << k) + 1]);
+std::int32_t CompressMatchFinder::EarliestSource(std::int32_t i, std::int32_t len) const {
+    // The ranks sharing len bytes with i surround i's rank; the smallest position among them
+    // is below i, since an earlier position is among them.
+    if (len == 3) return firsts_[i].of3;
+    if (len == 4) return firsts_[i].of4;
+    if (len == 2 && i < kPairReach) return firstPair_[PairAt(bytes_.data(), i)];
+    const std::int32_t r = rank_[i];
+    return MinPosition(BlockEnd(i, r, -1, len), BlockEnd(i, r, 1, len));
 }

@@ -4,12 +4,11 @@
 //
 // The coded form fixes the choice (longest, then earliest), so the search must be exact,
 // not heuristic. It works on the chunk's suffix array. Among the earlier positions, the two
-// nearest to i in suffix order (one on each side) share the longest prefix with it. The
-// earliest position sharing at least L bytes is the smallest position in the block of suffixes
-// around i that share L bytes; following "nearest earlier position in suffix order" links from
-// i visits exactly the successive minima, which ends in a few steps on ordinary data. When a
-// chain is long (runs, periodic data) a sparse table of minima answers instead, so every
-// query stays cheap.
+// nearest to i in suffix order (one on each side) share the longest prefix with it; a bitmap
+// over the ranks of the positions entered so far finds them. The suffixes sharing at least L
+// bytes with i form one block of ranks around i, found by galloping outwards and comparing
+// bytes; its smallest position (which is below i as soon as one earlier position shares L
+// bytes) comes from a table of block minima. Every query is cheap, whatever the text.
 #pragma once
 
 #include <cstdint>
@@ -20,14 +19,17 @@ public:
     // Builds the tables for c[0..m-1], 1 <= m. Throws std::bad_alloc.
     void Prepare(const std::uint8_t* c, std::int32_t m);
 
+    // Runs of exactly 2 bytes are only looked for before this position: further on they
+    // never pay off (the source position field is 13 bits or wider).
+    static constexpr std::int32_t kPairReach = 4096;
+
     // Length of the longest run starting before i that matches the run at i, capped at
-    // limit (0 when c[i] occurs nowhere before).
-    std::int32_t LongestPrevious(std::int32_t i, std::int32_t limit);
+    // limit, when it is at least 3 bytes, or 2 bytes and i < kPairReach; 0 otherwise.
+    std::int32_t LongestPrevious(std::int32_t i, std::int32_t limit) const;
 
     // The smallest j < i whose run matching i is at least len long; needs
-    // 1 <= len <= LongestPrevious(i, len). Throws std::bad_alloc (the first long chain of a
-    // chunk builds the sparse tables).
-    std::int32_t EarliestSource(std::int32_t i, std::int32_t len);
+    // 1 <= len <= LongestPrevious(i, len).
+    std::int32_t EarliestSource(std::int32_t i, std::int32_t len) const;
 
     // Symbol counts, bucket pointers and LMS positions of one level of the suffix sorter,
     // kept to spare reallocations.
@@ -49,31 +51,46 @@ public:
     };
 
 private:
-    // Common prefix of the runs at i and j < i, capped at limit.
+    // Common prefix of the runs at i and j, capped at limit and at the chunk's end.
     std::int32_t Common(std::int32_t i, std::int32_t j, std::int32_t limit) const;
-    void BuildSparse();
-    std::int32_t SparseEarliest(std::int32_t i, std::int32_t len);
+    // Common prefix of the run at i (rank r) and the one at rank x, capped at limit and at
+    // the chunk's end; 0 for the sentinel ranks.
+    std::int32_t CommonRanks(std::int32_t i, std::int32_t r, std::int32_t x,
+                             std::int32_t limit) const;
+    // Outermost rank from rank r of i, stepping by dir (-1 or 1), whose run shares at least
+    // len bytes with i (every rank in between does too).
+    std::int32_t BlockEnd(std::int32_t i, std::int32_t r, std::int32_t dir,
+                          std::int32_t len) const;
+    // Smallest position at ranks lo..hi.
+    std::int32_t MinPosition(std::int32_t lo, std::int32_t hi) const;
+    // Nearest rank from r in direction dir (-1 or 1) holding a position below i; 0 or
+    // m + 1 when there is none.
+    std::int32_t NearestEarlier(std::int32_t r, std::int32_t i, std::int32_t dir) const;
 
     std::int32_t m_ = 0;
     std::vector<std::uint8_t> bytes_;  // the chunk, then 8 zero bytes for word-wide compares
     // Suffix array of the chunk at ranks 1..m; rank 0 stands for the (empty) terminator
     // suffix, and slots 0 and m + 1 hold -1 so that the ends read as "no position".
     std::vector<std::int32_t> sa_;
-    // Per position: the nearest earlier positions ranked below and above it, or -1.
-    struct Near {
-        std::int32_t below, above;
+    std::vector<std::int32_t> rank_;  // position -> rank (1..m)
+    // Per rank, the first eight bytes of its run (zeros past the chunk's end) as one number
+    // that compares like them: most runs differ within them, and rank order keeps these
+    // reads close together.
+    std::vector<std::uint64_t> head_;
+    // Per position, the smallest position whose run begins with the same 3 and 4 bytes
+    // (runMin_ builds it over the ranks).
+    struct Firsts {
+        std::int32_t of3, of4;
     };
-    std::vector<Near> near_;
-    std::vector<std::int32_t> stack_;  // builds near_
-    std::vector<std::int32_t> rank_;   // position -> rank (1..m), with the sparse tables
-    // The last LongestPrevious query and its common prefixes with prevPos_ and nextPos_.
-    std::int32_t lastQuery_ = -1;
-    std::int32_t lastCommon_[2] = {0, 0};
-    // Sparse tables over ranks 0..m (level k covers 2^k entries), built on demand per chunk:
-    // minimum common prefix with the previous rank, and minimum position.
+    std::vector<Firsts> firsts_;
+    std::vector<Firsts> runMin_;
+    // The first position of each byte pair (high byte first) among those starting below
+    // kPairReach, or -1; the pairs entered for the last chunk are kept to clear the table.
+    std::vector<std::int32_t> firstPair_;
+    std::vector<std::uint8_t> lastPairs_;
+    std::int32_t pairsEntered_ = 0;
+    // Minimum position of each block of kBlock ranks, then of 2, 4, ... consecutive blocks.
+    std::vector<std::vector<std::int32_t>> blockMin_;
     std::vector<SortScratch> scratch_;
     CompareScratch compareScratch_;
-    bool sparseBuilt_ = false;
-    std::vector<std::vector<std::int32_t>> lcpMin_;
-    std::vector<std::vector<std::int32_t>> posMin_;
 };
