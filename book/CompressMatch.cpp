@@ -51,7 +51,10 @@ void InduceL(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t* bkt) 
         const std::int32_t v = sa[i];
         if (v > 0) {
             const std::int32_t j = v - 1;
-            sa[bkt[s[j]]++] = j > 0 && s[j - 1] < s[j] ? ~j : j;
+            // ~j when j - 1 is an S suffix; arithmetic, since the types are as irregular as
+            // the text. For j = 0 the comparison is of s[0] with itself.
+            const std::int32_t sPred = s[j - (j > 0)] < s[j];
+            sa[bkt[s[j]]++] = j ^ -sPred;
             sa[i] = final ? ~v : 0;
         } else if (v < 0) {
             sa[i] = ~v;
@@ -67,7 +70,8 @@ void InduceS(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t* bkt) 
         const std::int32_t v = sa[i];
         if (v > 0) {
             const std::int32_t j = v - 1;
-            sa[--bkt[s[j]]] = j > 0 && s[j - 1] > s[j] ? ~j : j;
+            const std::int32_t lPred = s[j - (j > 0)] > s[j];  // ~j when j - 1 is an L suffix
+            sa[--bkt[s[j]]] = j ^ -lPred;
             if (!final) sa[i] = 0;
         } else if (final && v < 0) {
             sa[i] = ~v;
@@ -267,24 +271,22 @@ void SortByKey(LmsItem* a, std::int32_t count, std::vector<LmsItem>& spare,
         SortByKeyCompared(a, count);
         return;
     }
-    // By the top 33 bits, 11 at a time from the lowest (a digit that is the same in every key
-    // needs no pass), then runs that agree on those bits by the whole key.
-    constexpr int kDigits = 3;
+    // Least significant digit first; a digit that is the same in every key needs no pass.
     constexpr int kBits = 11;
-    constexpr int kShift = 64 - kDigits * kBits;
+    constexpr int kDigits = (64 + kBits - 1) / kBits;
+    constexpr std::uint64_t kMask = (std::uint64_t{1} << kBits) - 1;
     spare.resize(static_cast<std::size_t>(count));
     std::vector<std::int32_t>& hist = histogram;
-    hist.assign(kDigits << kBits, 0);
+    hist.assign(static_cast<std::size_t>(kDigits) << kBits, 0);
     for (std::int32_t x = 0; x < count; ++x) {
-        const std::uint64_t k = a[x].key >> kShift;
-        for (int d = 0; d < kDigits; ++d) ++hist[(d << kBits) + ((k >> (kBits * d)) & ((1u << kBits) - 1))];
+        const std::uint64_t k = a[x].key;
+        for (int d = 0; d < kDigits; ++d) ++hist[(d << kBits) + ((k >> (kBits * d)) & kMask)];
     }
     LmsItem* from = a;
     LmsItem* to = spare.data();
     for (int d = 0; d < kDigits; ++d) {
         std::int32_t* h = hist.data() + (d << kBits);
-        const int shift = kShift + kBits * d;
-        constexpr std::uint64_t kMask = (1u << kBits) - 1;
+        const int shift = kBits * d;
         if (h[(a[0].key >> shift) & kMask] == count) continue;
         std::int32_t sum = 0;
         for (int c = 0; c < (1 << kBits); ++c) {
@@ -296,12 +298,6 @@ void SortByKey(LmsItem* a, std::int32_t count, std::vector<LmsItem>& spare,
         std::swap(from, to);
     }
     if (from != a) std::copy(from, from + count, a);
-    for (std::int32_t x = 0; x < count;) {
-        std::int32_t y = x + 1;
-        while (y < count && (a[y].key >> kShift) == (a[x].key >> kShift)) ++y;
-        if (y - x > 1) SortByKeyCompared(a + x, y - x);
-        x = y;
-    }
 }
 
 // s is followed by at least 7 zero bytes. Returns false when the work grew too large;
@@ -399,11 +395,10 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
     SortBytes(bytes_.data(), sa_.data() + 1, m, scratch_, compareScratch_);
     sa_[0] = -1;
     sa_[m + 1] = -1;
-    // Ranks, heads, and for each position the first positions of the runs that begin with
-    // its 3 and 4 bytes: over the ranks a running minimum per group upwards, then each
-    // group's minimum carried back down (without branches: group ends are as irregular as
-    // the text) and stored by position, where the queries read them in order.
-    rank_.resize(static_cast<std::size_t>(m));
+    // Heads, and for each position its rank and the first positions of the runs that begin
+    // with its 3 and 4 bytes: over the ranks a running minimum per group upwards, then
+    // each group's minimum carried back down (without branches: group ends are as irregular
+    // as the text) and stored by position, where the queries read them in order.
     head_.resize(static_cast<std::size_t>(m) + 2);
     runMin_.resize(static_cast<std::size_t>(m) + 2);
     firsts_.resize(static_cast<std::size_t>(m));
@@ -414,30 +409,32 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
         const std::int32_t* sa = sa_.data();
         std::uint64_t* head = head_.data();
         Firsts* run = runMin_.data();
-        std::int32_t run3 = m, run4 = m;
+        static_assert(kFirsts == 2);
+        std::int32_t low3 = m, low4 = m;
         std::uint64_t before = ~WordAt(text, sa[1]);
         for (std::int32_t r = 1; r <= m; ++r) {
             const std::int32_t p = sa[r];
-            rank_[p] = r;
             const std::uint64_t h = WordAt(text, p);
             head[r] = h;
             const std::uint64_t d = h ^ before;
             before = h;
-            run3 = (d >> 40) == 0 ? std::min(run3, p) : p;
-            run4 = (d >> 32) == 0 ? std::min(run4, p) : p;
-            run[r] = {run3, run4};
+            const std::int32_t same3 = -static_cast<std::int32_t>((d >> 40) == 0);
+            const std::int32_t same4 = -static_cast<std::int32_t>((d >> 32) == 0);
+            low3 = (std::min(low3, p) & same3) | (p & ~same3);
+            low4 = (std::min(low4, p) & same4) | (p & ~same4);
+            run[r] = {{low3, low4}, r};
         }
         Firsts* byPos = firsts_.data();
-        Firsts up = run[m];
-        byPos[sa[m]] = up;
+        std::int32_t up3 = run[m].of[0], up4 = run[m].of[1];
+        byPos[sa[m]] = {{up3, up4}, m};
         for (std::int32_t r = m - 1; r >= 1; --r) {
             const std::uint64_t d = head[r] ^ head[r + 1];
             const Firsts here = run[r];
             const std::int32_t same3 = -static_cast<std::int32_t>((d >> 40) == 0);
             const std::int32_t same4 = -static_cast<std::int32_t>((d >> 32) == 0);
-            up.of3 = (up.of3 & same3) | (here.of3 & ~same3);
-            up.of4 = (up.of4 & same4) | (here.of4 & ~same4);
-            byPos[sa[r]] = up;
+            up3 = (up3 & same3) | (here.of[0] & ~same3);
+            up4 = (up4 & same4) | (here.of[1] & ~same4);
+            byPos[sa[r]] = {{up3, up4}, r};
         }
     }
 
@@ -524,28 +521,31 @@ std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t l
     // Runs of 2 to 4 bytes are settled by the first positions of their groups; the zeros
     // after the chunk's end must not make a shorter run look like one of them.
     const std::int32_t cap = std::min(limit, m_ - i);
-    const Firsts f = firsts_[i];
-    if (cap < 4 || f.of4 >= i) {
-        if (cap >= 3 && f.of3 < i) return 3;
+    const Firsts& f = firsts_[i];
+    constexpr std::int32_t kLongest = kFirsts + 2;  // the longest run the groups settle
+    if (cap < kLongest + 1 || f.of[kFirsts - 1] >= i) {
+        for (std::int32_t len = std::min(cap, kLongest); len >= 3; --len)
+            if (f.of[len - 3] < i) return len;
         if (cap >= 2 && i < kPairReach && firstPair_[PairAt(bytes_.data(), i)] < i) return 2;
         return 0;
     }
     // A longer run: the nearest earlier positions on either side in rank order share the
-    // most with i. Look for them among the ranks sharing 4 bytes with i first (an earlier
-    // one is among them; where a side has none, the other side holds the answer). Where
-    // the later positions in between are many, the block minima find them.
-    const std::int32_t r = rank_[i];
+    // most with i. Look for them among the ranks sharing the first 4 bytes with i first (an
+    // earlier one is among them; where a side has none, the other side holds the answer).
+    // Where the later positions in between are many, the block minima find them.
+    const std::int32_t r = f.rank;
     {
         const std::uint64_t* head = head_.data();
         const std::int32_t* sa = sa_.data();
-        const std::uint64_t four = head[r] >> 32;
+        constexpr int kShift = 64 - 8 * kLongest;
+        const std::uint64_t prefix = head[r] >> kShift;
         const std::int32_t m = m_;
         std::int32_t best = 0;
         bool found = true;
         for (const std::int32_t dir : {-1, 1}) {
             std::int32_t x = r + dir;
             int steps = 0;
-            while (x >= 1 && x <= m && (head[x] >> 32) == four && sa[x] > i) {
+            while (x >= 1 && x <= m && (head[x] >> kShift) == prefix && sa[x] > i) {
                 x += dir;
                 if (++steps == kScanLimit) break;
             }
@@ -553,7 +553,7 @@ std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t l
                 found = false;
                 break;
             }
-            if (x >= 1 && x <= m && (head[x] >> 32) == four)
+            if (x >= 1 && x <= m && (head[x] >> kShift) == prefix)
                 best = std::max(best, CommonRanks(i, r, x, limit));
         }
         if (found) return best;
@@ -630,9 +630,8 @@ std::int32_t CompressMatchFinder::MinPosition(std::int32_t lo, std::int32_t hi) 
 std::int32_t CompressMatchFinder::EarliestSource(std::int32_t i, std::int32_t len) const {
     // The ranks sharing len bytes with i surround i's rank; the smallest position among them
     // is below i, since an earlier position is among them.
-    if (len == 3) return firsts_[i].of3;
-    if (len == 4) return firsts_[i].of4;
+    if (len >= 3 && len < kFirsts + 3) return firsts_[i].of[len - 3];
     if (len == 2 && i < kPairReach) return firstPair_[PairAt(bytes_.data(), i)];
-    const std::int32_t r = rank_[i];
+    const std::int32_t r = firsts_[i].rank;
     return MinPosition(BlockEnd(i, r, -1, len), BlockEnd(i, r, 1, len));
 }

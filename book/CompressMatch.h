@@ -72,15 +72,16 @@ private:
     // Suffix array of the chunk at ranks 1..m; rank 0 stands for the (empty) terminator
     // suffix, and slots 0 and m + 1 hold -1 so that the ends read as "no position".
     std::vector<std::int32_t> sa_;
-    std::vector<std::int32_t> rank_;  // position -> rank (1..m)
     // Per rank, the first eight bytes of its run (zeros past the chunk's end) as one number
     // that compares like them: most runs differ within them, and rank order keeps these
     // reads close together.
     std::vector<std::uint64_t> head_;
-    // Per position, the smallest position whose run begins with the same 3 and 4 bytes
-    // (runMin_ builds it over the ranks).
+    // Per position, the smallest positions whose runs begin with the same 3 and 4 bytes,
+    // and its rank (runMin_ builds them over the ranks).
+    static constexpr int kFirsts = 2;
     struct Firsts {
-        std::int32_t of3, of4;
+        std::int32_t of[kFirsts];
+        std::int32_t rank;
     };
     std::vector<Firsts> firsts_;
     std::vector<Firsts> runMin_;
