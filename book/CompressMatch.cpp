@@ -388,6 +388,7 @@ void SortBytes(const std::uint8_t* s, std::int32_t* sa, std::int32_t n,
 
 void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
     m_ = m;
+    lastQuery_ = -1;
     bytes_.assign(c, c + m);
     bytes_.resize(static_cast<std::size_t>(m) + 8, 0);
     sa_.resize(static_cast<std::size_t>(m) + 2);
@@ -517,15 +518,14 @@ std::int32_t CompressMatchFinder::CommonRanks(std::int32_t i, std::int32_t r, st
     return Common(i, j, limit);
 }
 
-std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t limit) const {
+std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t limit) {
     // Runs of 2 to 4 bytes are settled by the first positions of their groups; the zeros
     // after the chunk's end must not make a shorter run look like one of them.
     const std::int32_t cap = std::min(limit, m_ - i);
     const Firsts& f = firsts_[i];
-    constexpr std::int32_t kLongest = kFirsts + 2;  // the longest run the groups settle
-    if (cap < kLongest + 1 || f.of[kFirsts - 1] >= i) {
-        for (std::int32_t len = std::min(cap, kLongest); len >= 3; --len)
-            if (f.of[len - 3] < i) return len;
+    if (cap < 5 || f.of[1] >= i) {
+        if (cap >= 4 && f.of[1] < i) return 4;
+        if (cap >= 3 && f.of[0] < i) return 3;
         if (cap >= 2 && i < kPairReach && firstPair_[PairAt(bytes_.data(), i)] < i) return 2;
         return 0;
     }
@@ -534,104 +534,56 @@ std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t l
     // earlier one is among them; where a side has none, the other side holds the answer).
     // Where the later positions in between are many, the block minima find them.
     const std::int32_t r = f.rank;
-    {
-        const std::uint64_t* head = head_.data();
-        const std::int32_t* sa = sa_.data();
-        constexpr int kShift = 64 - 8 * kLongest;
-        const std::uint64_t prefix = head[r] >> kShift;
-        const std::int32_t m = m_;
-        std::int32_t best = 0;
-        bool found = true;
-        for (const std::int32_t dir : {-1, 1}) {
-            std::int32_t x = r + dir;
-            int steps = 0;
-            while (x >= 1 && x <= m && (head[x] >> kShift) == prefix && sa[x] > i) {
-                x += dir;
-                if (++steps == kScanLimit) break;
-            }
-            if (steps == kScanLimit) {
-                found = false;
-                break;
-            }
-            if (x >= 1 && x <= m && (head[x] >> kShift) == prefix)
-                best = std::max(best, CommonRanks(i, r, x, limit));
-        }
-        if (found) return best;
-    }
-    return std::max(CommonRanks(i, r, NearestEarlier(r, i, -1), limit),
-                    CommonRanks(i, r, NearestEarlier(r, i, 1), limit));
-}
-
-namespace {
-
-// Last rank from r, stepping by dir, for which shares() holds (it holds for r, and for every
-// rank between r and the last). Step by step at first, since most blocks are small, then
-// galloping and halving back.
-template <class Shares>
-std::int32_t LastSharing(std::int32_t r, std::int32_t dir, Shares&& shares) {
-    std::int32_t good = r;
-    for (int k = 0; k < 16; ++k) {
-        if (!shares(good + dir)) return good;
-        good += dir;
-    }
-    std::int32_t step = 2;
-    while (shares(good + dir * step)) {
-        good += dir * step;
-        step *= 2;
-    }
-    for (step /= 2; step > 0; step /= 2) {
-        if (shares(good + dir * step)) good += dir * step;
-    }
-    return good;
-}
-
-}  // namespace
-
-std::int32_t CompressMatchFinder::BlockEnd(std::int32_t i, std::int32_t r, std::int32_t dir,
-                                           std::int32_t len) const {
-    const std::int32_t m = m_;
-    if (len <= 8) {
-        // The heads alone decide. A run near the chunk's end may look as if it shared len
-        // bytes through the zeros after the end; such a run starts after i (i has len bytes
-        // left), so it never is the smallest position of the block.
-        const std::uint64_t mask = ~std::uint64_t{0} << (64 - 8 * len);
-        const std::uint64_t key = head_[r] & mask;
-        const std::uint64_t* head = head_.data();
-        return LastSharing(r, dir, [&](std::int32_t x) {
-            return x >= 1 && x <= m && (head[x] & mask) == key;
-        });
-    }
-    return LastSharing(r, dir, [&](std::int32_t x) {
-        return x >= 1 && x <= m && CommonRanks(i, r, x, len) >= len;
-    });
-}
-
-std::int32_t CompressMatchFinder::MinPosition(std::int32_t lo, std::int32_t hi) const {
+    const std::uint64_t* head = head_.data();
     const std::int32_t* sa = sa_.data();
-    const std::int32_t bl = lo / kBlock;
-    const std::int32_t bh = hi / kBlock;
-    std::int32_t best = m_;
-    if (bl == bh) {
-        for (std::int32_t x = lo; x <= hi; ++x) best = std::min(best, sa[x]);
-        return best;
+    const std::uint64_t prefix = head[r] >> 32;
+    const std::int32_t m = m_;
+    std::int32_t near[2];
+    for (int side = 0; side < 2; ++side) {
+        const std::int32_t dir = side == 0 ? -1 : 1;
+        std::int32_t x = r + dir;
+        int steps = 0;
+        while (x >= 1 && x <= m && (head[x] >> 32) == prefix && sa[x] > i) {
+            x += dir;
+            if (++steps == kScanLimit) break;
+        }
+        if (steps == kScanLimit) {
+            near[0] = NearestEarlier(r, i, -1);
+            near[1] = NearestEarlier(r, i, 1);
+            break;
+        }
+        // Past the group the answer lies on the other side; rank 0 holds no position.
+        near[side] = x >= 1 && x <= m && (head[x] >> 32) == prefix ? x : 0;
     }
-    for (std::int32_t x = lo, end = (bl + 1) * kBlock; x < end; ++x) best = std::min(best, sa[x]);
-    for (std::int32_t x = bh * kBlock; x <= hi; ++x) best = std::min(best, sa[x]);
-    if (bh - bl > 1) {
-        const std::int32_t from = bl + 1;
-        const std::int32_t count = bh - from;
-        const int k = std::bit_width(static_cast<std::uint32_t>(count)) - 1;
-        const std::vector<std::int32_t>& level = blockMin_[k];
-        best = std::min({best, level[from], level[bh - (std::int32_t{1} << k)]});
+    lastQuery_ = i;
+    for (int side = 0; side < 2; ++side) {
+        lastNear_[side] = near[side];
+        lastCommon_[side] = CommonRanks(i, r, near[side], limit);
     }
-    return best;
+    return std::max(lastCommon_[0], lastCommon_[1]);
 }
 
 std::int32_t CompressMatchFinder::EarliestSource(std::int32_t i, std::int32_t len) const {
-    // The ranks sharing len bytes with i surround i's rank; the smallest position among them
-    // is below i, since an earlier position is among them.
-    if (len >= 3 && len < kFirsts + 3) return firsts_[i].of[len - 3];
+    if (len >= 3 && len <= 4) return firsts_[i].of[len - 3];
     if (len == 2 && i < kPairReach) return firstPair_[PairAt(bytes_.data(), i)];
+    // The ranks sharing len bytes with i surround i's rank. On each side, the nearest rank
+    // with an earlier position, then the nearest beyond it with a position earlier still,
+    // and so on, visits the successive minima; the last one that shares len bytes is the
+    // smallest position on that side. The first step is usually known from LongestPrevious
+    // (which looks only among runs sharing 4 bytes, enough for len above 4).
     const std::int32_t r = firsts_[i].rank;
-    return MinPosition(BlockEnd(i, r, -1, len), BlockEnd(i, r, 1, len));
+    const bool known = lastQuery_ == i && len > 4;
+    std::int32_t best = i;
+    for (int side = 0; side < 2; ++side) {
+        const std::int32_t dir = side == 0 ? -1 : 1;
+        std::int32_t x = known ? lastNear_[side] : NearestEarlier(r, i, dir);
+        std::int32_t common = known ? lastCommon_[side] : CommonRanks(i, r, x, len);
+        while (common >= len) {
+            const std::int32_t j = sa_[x];
+            best = std::min(best, j);
+            x = NearestEarlier(x, j, dir);
+            common = CommonRanks(i, r, x, len);
+        }
+    }
+    return best;
 }

@@ -3,12 +3,13 @@
 // chunk's end), and the earliest j that reaches a given length.
 //
 // The coded form fixes the choice (longest, then earliest), so the search must be exact,
-// not heuristic. It works on the chunk's suffix array. Among the earlier positions, the two
-// nearest to i in suffix order (one on each side) share the longest prefix with it; a bitmap
-// over the ranks of the positions entered so far finds them. The suffixes sharing at least L
-// bytes with i form one block of ranks around i, found by galloping outwards and comparing
-// bytes; its smallest position (which is below i as soon as one earlier position shares L
-// bytes) comes from a table of block minima. Every query is cheap, whatever the text.
+// not heuristic. It works on the chunk's suffix array. The earliest position with a given
+// 3- or 4-byte start is read off per position (precomputed over the groups of ranks that
+// share it), which settles most queries on ordinary data. Longer runs: among the earlier
+// positions, the two nearest to i in rank order (one on each side) share the longest prefix
+// with it; the earliest one sharing L bytes is the last of the successive minima on either
+// side that still shares L bytes. A table of block minima over the ranks finds each nearest
+// earlier position in a few steps, whatever the text.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,7 @@ public:
 
     // Length of the longest run starting before i that matches the run at i, capped at
     // limit, when it is at least 3 bytes, or 2 bytes and i < kPairReach; 0 otherwise.
-    std::int32_t LongestPrevious(std::int32_t i, std::int32_t limit) const;
+    std::int32_t LongestPrevious(std::int32_t i, std::int32_t limit);
 
     // The smallest j < i whose run matching i is at least len long; needs
     // 1 <= len <= LongestPrevious(i, len).
@@ -57,12 +58,6 @@ private:
     // the chunk's end; 0 for the sentinel ranks.
     std::int32_t CommonRanks(std::int32_t i, std::int32_t r, std::int32_t x,
                              std::int32_t limit) const;
-    // Outermost rank from rank r of i, stepping by dir (-1 or 1), whose run shares at least
-    // len bytes with i (every rank in between does too).
-    std::int32_t BlockEnd(std::int32_t i, std::int32_t r, std::int32_t dir,
-                          std::int32_t len) const;
-    // Smallest position at ranks lo..hi.
-    std::int32_t MinPosition(std::int32_t lo, std::int32_t hi) const;
     // Nearest rank from r in direction dir (-1 or 1) holding a position below i; 0 or
     // m + 1 when there is none.
     std::int32_t NearestEarlier(std::int32_t r, std::int32_t i, std::int32_t dir) const;
@@ -90,6 +85,12 @@ private:
     std::vector<std::int32_t> firstPair_;
     std::vector<std::uint8_t> lastPairs_;
     std::int32_t pairsEntered_ = 0;
+    // The last LongestPrevious query that went past 4 bytes, the ranks of the nearest earlier
+    // positions it found on either side (among runs sharing 4 bytes; 0 for none) and their
+    // common prefixes with it.
+    std::int32_t lastQuery_ = -1;
+    std::int32_t lastNear_[2] = {0, 0};
+    std::int32_t lastCommon_[2] = {0, 0};
     // Minimum position of each block of kBlock ranks, then of 2, 4, ... consecutive blocks.
     std::vector<std::vector<std::int32_t>> blockMin_;
     std::vector<SortScratch> scratch_;
