@@ -304,11 +304,47 @@ void SortByKey(LmsItem* a, std::int32_t count, std::vector<LmsItem>& spare,
 // sa is then undefined.
 bool SortLmsCompared(const std::uint8_t* s, std::int32_t n, const std::int32_t* lms,
                      std::int32_t n1, std::int32_t* sa, CompressMatchFinder::CompareScratch& cs) {
+    if (n1 == 0) return true;
     std::int64_t budget = 8 * static_cast<std::int64_t>(n) + 4096;  // words read
     cs.items.resize(static_cast<std::size_t>(n1));
     LmsItem* items = cs.items.data();
-    for (std::int32_t x = 0; x < n1; ++x) items[x] = {WordAt(s, lms[x]), lms[x]};
-    SortByKey(items, n1, cs.spare, cs.histogram);
+    // First by as many leading bits as fit beside the position in one number: half the data
+    // of a (key, position) pair to move around.
+    const int posBits = std::bit_width(static_cast<std::uint32_t>(n));
+    const std::uint64_t posMask = (std::uint64_t{1} << posBits) - 1;
+    const std::int32_t firstAgreed = (64 - posBits) / 8;
+    {
+        cs.packed.resize(static_cast<std::size_t>(n1));
+        cs.packedSpare.resize(static_cast<std::size_t>(n1));
+        std::uint64_t* from = cs.packed.data();
+        std::uint64_t* to = cs.packedSpare.data();
+        for (std::int32_t x = 0; x < n1; ++x)
+            from[x] = (WordAt(s, lms[x]) & ~posMask) | static_cast<std::uint64_t>(lms[x]);
+        constexpr int kBits = 12;
+        constexpr std::uint64_t kMask = (std::uint64_t{1} << kBits) - 1;
+        const int digits = (64 - posBits + kBits - 1) / kBits;
+        std::vector<std::int32_t>& hist = cs.histogram;
+        hist.assign(static_cast<std::size_t>(digits) << kBits, 0);
+        for (std::int32_t x = 0; x < n1; ++x) {
+            const std::uint64_t k = from[x] >> posBits;
+            for (int d = 0; d < digits; ++d) ++hist[(d << kBits) + ((k >> (kBits * d)) & kMask)];
+        }
+        for (int d = 0; d < digits; ++d) {
+            std::int32_t* h = hist.data() + (d << kBits);
+            const int shift = posBits + kBits * d;
+            if (h[(from[0] >> shift) & kMask] == n1) continue;
+            std::int32_t sum = 0;
+            for (int c = 0; c < (1 << kBits); ++c) {
+                const std::int32_t t = h[c];
+                h[c] = sum;
+                sum += t;
+            }
+            for (std::int32_t x = 0; x < n1; ++x) to[h[(from[x] >> shift) & kMask]++] = from[x];
+            std::swap(from, to);
+        }
+        for (std::int32_t x = 0; x < n1; ++x)
+            items[x] = {from[x] >> posBits, static_cast<std::int32_t>(from[x] & posMask)};
+    }
     auto& groups = cs.groups;
     groups.clear();
     // Pushes the runs of equal keys in items[begin, begin + count) agreeing on `agreed` bytes.
@@ -320,7 +356,7 @@ bool SortLmsCompared(const std::uint8_t* s, std::int32_t n, const std::int32_t* 
             x = y;
         }
     };
-    pushRuns(0, n1, 8);
+    pushRuns(0, n1, firstAgreed);
     while (!groups.empty()) {
         auto g = groups.back();
         groups.pop_back();

@@ -47,6 +47,7 @@ public:
             std::int32_t begin, count, agreed;  // items whose suffixes agree on `agreed` bytes
         };
         std::vector<LmsItem> items, spare;
+        std::vector<std::uint64_t> packed, packedSpare;
         std::vector<Group> groups;
         std::vector<std::int32_t> histogram;
     };
