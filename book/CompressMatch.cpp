@@ -514,13 +514,18 @@ std::int32_t CompressMatchFinder::NearestEarlier(std::int32_t r, std::int32_t i,
                                                  std::int32_t dir) const {
     const std::int32_t* sa = sa_.data();
     const std::int32_t m = m_;
-    // The rest of r's own block, then the nearest block holding a position below i (found
-    // by skipping runs of 2^k blocks whose minimum is not), then inside that block.
+    // The rest of r's own block, then the nearest block holding a position below i (the
+    // next one, usually, or found by skipping runs of 2^k blocks whose minimum is not),
+    // then inside that block.
     const std::int32_t own = r / kBlock;
     if (dir < 0) {
         for (std::int32_t x = r - 1; x >= std::max(1, own * kBlock); --x)
             if (sa[x] < i) return x;
         std::int32_t end = own;  // blocks below `end` are left
+        if (end > 0 && blockMin_[0][end - 1] < i) {
+            for (std::int32_t x = end * kBlock - 1;; --x)
+                if (sa[x] < i) return x;
+        }
         for (int k = static_cast<int>(blockMin_.size()) - 1; k >= 0; --k) {
             const std::int32_t span = std::int32_t{1} << k;
             if (end - span >= 0 && blockMin_[k][end - span] >= i) end -= span;
@@ -533,6 +538,10 @@ std::int32_t CompressMatchFinder::NearestEarlier(std::int32_t r, std::int32_t i,
         if (sa[x] < i) return x;
     const std::int32_t blocks = static_cast<std::int32_t>(blockMin_[0].size());
     std::int32_t begin = own + 1;  // blocks from `begin` on are left
+    if (begin < blocks && blockMin_[0][begin] < i) {
+        for (std::int32_t x = begin * kBlock;; ++x)
+            if (sa[x] < i) return x;
+    }
     for (int k = static_cast<int>(blockMin_.size()) - 1; k >= 0; --k) {
         const std::int32_t span = std::int32_t{1} << k;
         if (begin + span <= blocks && blockMin_[k][begin] >= i) begin += span;
