@@ -12,6 +12,9 @@ std::int32_t PairAt(const std::uint8_t* s, std::int32_t at) {
     return (std::int32_t{s[at]} << 8) | s[at + 1];
 }
 
+// Ranks ahead whose scattered reads and writes are announced to the cache.
+constexpr std::int32_t kAhead = 16;
+
 // Ranks per block of the minimum table.
 constexpr std::int32_t kBlock = 32;
 // Later positions passed over in rank order before a query turns to the bitmap.
@@ -450,6 +453,7 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
         std::int32_t low3 = m, low4 = m;
         std::uint64_t before = ~WordAt(text, sa[1]);
         for (std::int32_t r = 1; r <= m; ++r) {
+            if (r + kAhead <= m) __builtin_prefetch(text + sa[r + kAhead]);
             const std::int32_t p = sa[r];
             const std::uint64_t h = WordAt(text, p);
             head[r] = h;
@@ -465,6 +469,7 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
         std::int32_t up3 = run[m].of[0], up4 = run[m].of[1];
         byPos[sa[m]] = {{up3, up4}, m};
         for (std::int32_t r = m - 1; r >= 1; --r) {
+            if (r > kAhead) __builtin_prefetch(&byPos[sa[r - kAhead]], 1);
             const std::uint64_t d = head[r] ^ head[r + 1];
             const Firsts here = run[r];
             const std::int32_t same3 = -static_cast<std::int32_t>((d >> 40) == 0);
