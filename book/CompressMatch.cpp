@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 using SortScratch = CompressMatchFinder::SortScratch;
@@ -105,6 +109,83 @@ std::int32_t FindLms(const Sym* s, std::int32_t n, std::int32_t* lms) {
     return count;
 }
 
+std::uint64_t ReverseBits(std::uint64_t x) {
+    x = ((x >> 1) & 0x5555555555555555u) | ((x & 0x5555555555555555u) << 1);
+    x = ((x >> 2) & 0x3333333333333333u) | ((x & 0x3333333333333333u) << 2);
+    x = ((x >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((x & 0x0F0F0F0F0F0F0F0Fu) << 4);
+    return __builtin_bswap64(x);
+}
+
+// For a byte text, the same 64 positions at a time: bit k of `less` and `same` tells whether
+// s[base + k] is below or equal to the next byte, and a position is S when it is less, or
+// same and the next one is S. Written with the bit order reversed, that chain runs from low
+// bits to high like the carries of an addition, which computes it. The types go to `words`
+// (bit k of word w for position 64 w + k); lms needs room for n / 2 + 64 entries.
+std::int32_t FindLms(const std::uint8_t* s, std::int32_t n, std::int32_t* lms,
+                     std::vector<std::uint64_t>& words) {
+    const std::int32_t count = (n + 63) / 64;
+    words.resize(static_cast<std::size_t>(count));
+    std::uint64_t nextS = 0;  // the type of the position after the word (0 past the end)
+    for (std::int32_t w = count - 1; w >= 0; --w) {
+        const std::int32_t base = 64 * w;
+        std::uint64_t less = 0, same = 0;
+        if (base + 64 < n) {
+#if defined(__SSE2__)
+            const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+            for (int q = 0; q < 4; ++q) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + base + 16 * q));
+                const __m128i b =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + base + 16 * q + 1));
+                const auto lt = static_cast<std::uint16_t>(_mm_movemask_epi8(
+                    _mm_cmplt_epi8(_mm_xor_si128(a, flip), _mm_xor_si128(b, flip))));
+                const auto eq = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+                less |= std::uint64_t{lt} << (16 * q);
+                same |= std::uint64_t{eq} << (16 * q);
+            }
+#else
+            for (int k = 0; k < 64; ++k) {
+                less |= std::uint64_t{s[base + k] < s[base + k + 1]} << k;
+                same |= std::uint64_t{s[base + k] == s[base + k + 1]} << k;
+            }
+#endif
+        } else {
+            // The last word; s[n - 1] is L (the terminator after it is smaller).
+            for (std::int32_t k = 0; base + k < n - 1; ++k) {
+                less |= std::uint64_t{s[base + k] < s[base + k + 1]} << k;
+                same |= std::uint64_t{s[base + k] == s[base + k + 1]} << k;
+            }
+        }
+        const std::uint64_t g = ReverseBits(less);
+        const std::uint64_t a = g | ReverseBits(same);
+        const unsigned __int128 sum =
+            static_cast<unsigned __int128>(a) + g + static_cast<unsigned __int128>(nextS);
+        const std::uint64_t types = ReverseBits(static_cast<std::uint64_t>((sum ^ a ^ g) >> 1));
+        nextS = types & 1;
+        words[w] = types;
+    }
+    // LMS: S after L (position 0 has nothing before it). Eight positions are written per
+    // round whether or not that many are set, and the count moves on by the true number:
+    // fewer branches than one per position.
+    std::int32_t found = 0;
+    std::uint64_t lowerTop = 1;
+    for (std::int32_t w = 0; w < count; ++w) {
+        const std::uint64_t types = words[w];
+        std::uint64_t bits = types & ~((types << 1) | lowerTop);
+        lowerTop = types >> 63;
+        const std::int32_t base = 64 * w;
+        const int set = std::popcount(bits);
+        std::int32_t* out = lms + found;
+        for (int done = 0; done < set; done += 8, out += 8) {
+            for (int k = 0; k < 8; ++k) {
+                out[k] = base + std::countr_zero(bits);
+                bits &= bits - 1;
+            }
+        }
+        found += set;
+    }
+    return found;
+}
+
 // The LMS suffixes lms[0..n1-1] (text order) sorted into sa[0..n1-1] by induced sorting:
 // sort the LMS substrings (each from its LMS position to the next one inclusive), name them,
 // and sort the string of names, recursively while names repeat. The reduced problem works
@@ -125,9 +206,24 @@ std::int32_t PrepareLevel(const Sym* s, std::int32_t n, std::int32_t k, SortScra
     own.counts.assign(k, 0);
     own.buckets.resize(k);
     std::int32_t* counts = own.counts.data();
-    for (std::int32_t i = 0; i < n; ++i) ++counts[s[i]];
-    own.lms.resize(static_cast<std::size_t>(n / 2) + 1);
-    return FindLms(s, n, own.lms.data());
+    own.lms.resize(static_cast<std::size_t>(n / 2) + 64);
+    if constexpr (sizeof(Sym) == 1) {
+        // Four tables in turn: in runs of one byte each increment would wait on the last.
+        std::int32_t part[4][256] = {};
+        std::int32_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            ++part[0][s[i]];
+            ++part[1][s[i + 1]];
+            ++part[2][s[i + 2]];
+            ++part[3][s[i + 3]];
+        }
+        for (; i < n; ++i) ++part[0][s[i]];
+        for (int c = 0; c < 256; ++c) counts[c] = part[0][c] + part[1][c] + part[2][c] + part[3][c];
+        return FindLms(s, n, own.lms.data(), own.typeWords);
+    } else {
+        for (std::int32_t i = 0; i < n; ++i) ++counts[s[i]];
+        return FindLms(s, n, own.lms.data());
+    }
 }
 
 // The whole order induced from the sorted LMS suffixes in sa[0..n1-1].

@@ -32,10 +32,11 @@ public:
     // 1 <= len <= LongestPrevious(i, len).
     std::int32_t EarliestSource(std::int32_t i, std::int32_t len) const;
 
-    // Symbol counts, bucket pointers and LMS positions of one level of the suffix sorter,
-    // kept to spare reallocations.
+    // Symbol counts, bucket pointers, LMS positions and (for bytes) suffix types of one
+    // level of the suffix sorter, kept to spare reallocations.
     struct SortScratch {
         std::vector<std::int32_t> counts, buckets, lms;
+        std::vector<std::uint64_t> typeWords;
     };
     // Working arrays of the comparison sort of the chunk's LMS suffixes.
     struct LmsItem {
