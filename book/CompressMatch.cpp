@@ -12,10 +12,6 @@ namespace {
 
 using SortScratch = CompressMatchFinder::SortScratch;
 
-std::int32_t PairAt(const std::uint8_t* s, std::int32_t at) {
-    return (std::int32_t{s[at]} << 8) | s[at + 1];
-}
-
 // Ranks ahead whose scattered reads and writes are announced to the cache.
 constexpr std::int32_t kAhead = 16;
 
@@ -578,10 +574,10 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
 
     // First positions of the byte pairs that begin before kPairReach.
     if (firstPair_.empty()) firstPair_.assign(std::size_t{1} << 16, -1);
-    for (std::int32_t x = 0; x < pairsEntered_; ++x) firstPair_[PairAt(lastPairs_.data(), x)] = -1;
+    for (std::int32_t x = 0; x < pairsEntered_; ++x) firstPair_[Pair(lastPairs_.data(), x)] = -1;
     pairsEntered_ = std::min(kPairReach, m - 1);
     lastPairs_.assign(bytes_.begin(), bytes_.begin() + pairsEntered_ + 1);
-    for (std::int32_t x = pairsEntered_ - 1; x >= 0; --x) firstPair_[PairAt(c, x)] = x;
+    for (std::int32_t x = pairsEntered_ - 1; x >= 0; --x) firstPair_[Pair(c, x)] = x;
 
     // Block minima; the sentinel ranks 0 and m + 1 hold no position.
     const std::int32_t blocks = (m + 2 + kBlock - 1) / kBlock;
@@ -664,17 +660,8 @@ std::int32_t CompressMatchFinder::CommonRanks(std::int32_t i, std::int32_t r, st
     return Common(i, j, limit);
 }
 
-std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t limit) {
-    // Runs of 2 to 4 bytes are settled by the first positions of their groups; the zeros
-    // after the chunk's end must not make a shorter run look like one of them.
-    const std::int32_t cap = std::min(limit, m_ - i);
+std::int32_t CompressMatchFinder::LongestPreviousPast4(std::int32_t i, std::int32_t limit) {
     const Firsts& f = firsts_[i];
-    if (cap < 5 || f.of[1] >= i) {
-        if (cap >= 4 && f.of[1] < i) return 4;
-        if (cap >= 3 && f.of[0] < i) return 3;
-        if (cap >= 2 && i < kPairReach && firstPair_[PairAt(bytes_.data(), i)] < i) return 2;
-        return 0;
-    }
     // A longer run: the nearest earlier positions on either side in rank order share the
     // most with i. Look for them among the ranks sharing the first 4 bytes with i first (an
     // earlier one is among them; where a side has none, the other side holds the answer).
@@ -709,9 +696,7 @@ std::int32_t CompressMatchFinder::LongestPrevious(std::int32_t i, std::int32_t l
     return std::max(lastCommon_[0], lastCommon_[1]);
 }
 
-std::int32_t CompressMatchFinder::EarliestSource(std::int32_t i, std::int32_t len) const {
-    if (len >= 3 && len <= 4) return firsts_[i].of[len - 3];
-    if (len == 2 && i < kPairReach) return firstPair_[PairAt(bytes_.data(), i)];
+std::int32_t CompressMatchFinder::EarliestSourceBeyond(std::int32_t i, std::int32_t len) const {
     // The ranks sharing len bytes with i surround i's rank. On each side, the nearest rank
     // with an earlier position, then the nearest beyond it with a position earlier still,
     // and so on, visits the successive minima; the last one that shares len bytes is the

@@ -12,6 +12,7 @@
 // earlier position in a few steps, whatever the text.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -26,11 +27,25 @@ public:
 
     // Length of the longest run starting before i that matches the run at i, capped at
     // limit, when it is at least 3 bytes, or 2 bytes and i < kPairReach; 0 otherwise.
-    std::int32_t LongestPrevious(std::int32_t i, std::int32_t limit);
+    std::int32_t LongestPrevious(std::int32_t i, std::int32_t limit) {
+        // Runs of 2 to 4 bytes are settled by the first positions of their groups; the zeros
+        // after the chunk's end must not make a shorter run look like one of them.
+        const std::int32_t cap = std::min(limit, m_ - i);
+        const Firsts& f = firsts_[i];
+        if (cap >= 5 && f.of[1] < i) return LongestPreviousPast4(i, limit);
+        if (cap >= 4 && f.of[1] < i) return 4;
+        if (cap >= 3 && f.of[0] < i) return 3;
+        if (cap >= 2 && i < kPairReach && firstPair_[Pair(bytes_.data(), i)] < i) return 2;
+        return 0;
+    }
 
     // The smallest j < i whose run matching i is at least len long; needs
     // 1 <= len <= LongestPrevious(i, len).
-    std::int32_t EarliestSource(std::int32_t i, std::int32_t len) const;
+    std::int32_t EarliestSource(std::int32_t i, std::int32_t len) const {
+        if (len >= 3 && len <= 4) return firsts_[i].of[len - 3];
+        if (len == 2 && i < kPairReach) return firstPair_[Pair(bytes_.data(), i)];
+        return EarliestSourceBeyond(i, len);
+    }
 
     // Symbol counts, bucket pointers, LMS positions and (for bytes) suffix types of one
     // level of the suffix sorter, kept to spare reallocations.
@@ -54,6 +69,14 @@ public:
     };
 
 private:
+    // The byte pair at s[at], high byte first.
+    static std::int32_t Pair(const std::uint8_t* s, std::int32_t at) {
+        return (std::int32_t{s[at]} << 8) | s[at + 1];
+    }
+    // LongestPrevious where an earlier run shares at least 4 bytes and 5 are left.
+    std::int32_t LongestPreviousPast4(std::int32_t i, std::int32_t limit);
+    // EarliestSource by the suffix array, for any len.
+    std::int32_t EarliestSourceBeyond(std::int32_t i, std::int32_t len) const;
     // Common prefix of the runs at i and j, capped at limit and at the chunk's end.
     std::int32_t Common(std::int32_t i, std::int32_t j, std::int32_t limit) const;
     // Common prefix of the run at i (rank r) and the one at rank x, capped at limit and at
