@@ -17,8 +17,10 @@ constexpr std::int32_t kAhead = 16;
 
 // Ranks per block of the minimum table.
 constexpr std::int32_t kBlock = 32;
-// Later positions passed over in rank order before a query turns to the bitmap.
+// Later positions passed over in rank order before a query turns to the block minima.
 constexpr int kScanLimit = 32;
+// Successive minima followed on one side before the earliest source is found by galloping.
+constexpr int kWalkLimit = 16;
 
 // Bucket starts or ends from symbol counts.
 void BucketStarts(const std::int32_t* counts, std::int32_t k, std::int32_t* bkt) {
@@ -400,7 +402,9 @@ void SortByKey(LmsItem* a, std::int32_t count, std::vector<LmsItem>& spare,
 bool SortLmsCompared(const std::uint8_t* s, std::int32_t n, const std::int32_t* lms,
                      std::int32_t n1, std::int32_t* sa, CompressMatchFinder::CompareScratch& cs) {
     if (n1 == 0) return true;
-    std::int64_t budget = 8 * static_cast<std::int64_t>(n) + 4096;  // words read
+    // Ordinary text (book streams) reads fewer than 3 n words; highly repetitive text gives up
+    // early, for it is cheaper sorted by induction.
+    std::int64_t budget = 4 * static_cast<std::int64_t>(n) + 4096;  // words read
     cs.items.resize(static_cast<std::size_t>(n1));
     LmsItem* items = cs.items.data();
     // First by as many leading bits as fit beside the position in one number: half the data
@@ -696,12 +700,74 @@ std::int32_t CompressMatchFinder::LongestPreviousPast4(std::int32_t i, std::int3
     return std::max(lastCommon_[0], lastCommon_[1]);
 }
 
+namespace {
+
+// Last rank from r, stepping by dir, for which shares() holds (it holds for r, and for every
+// rank between r and the last): galloping, then halving back.
+template <class Shares>
+std::int32_t LastSharing(std::int32_t r, std::int32_t dir, Shares&& shares) {
+    std::int32_t good = r;
+    std::int32_t step = 1;
+    while (shares(good + dir * step)) {
+        good += dir * step;
+        step *= 2;
+    }
+    for (step /= 2; step > 0; step /= 2) {
+        if (shares(good + dir * step)) good += dir * step;
+    }
+    return good;
+}
+
+}  // namespace
+
+std::int32_t CompressMatchFinder::BlockEnd(std::int32_t i, std::int32_t r, std::int32_t dir,
+                                           std::int32_t len) const {
+    const std::int32_t m = m_;
+    if (len <= 8) {
+        // The heads alone decide. A run near the chunk's end may look as if it shared len
+        // bytes through the zeros after the end; such a run starts after i (i has len bytes
+        // left), so it never is the smallest position of the block.
+        const std::uint64_t mask = ~std::uint64_t{0} << (64 - 8 * len);
+        const std::uint64_t key = head_[r] & mask;
+        const std::uint64_t* head = head_.data();
+        return LastSharing(r, dir, [&](std::int32_t x) {
+            return x >= 1 && x <= m && (head[x] & mask) == key;
+        });
+    }
+    return LastSharing(r, dir, [&](std::int32_t x) {
+        return x >= 1 && x <= m && CommonRanks(i, r, x, len) >= len;
+    });
+}
+
+std::int32_t CompressMatchFinder::MinPosition(std::int32_t lo, std::int32_t hi) const {
+    const std::int32_t* sa = sa_.data();
+    const std::int32_t bl = lo / kBlock;
+    const std::int32_t bh = hi / kBlock;
+    std::int32_t best = m_;
+    if (bl == bh) {
+        for (std::int32_t x = lo; x <= hi; ++x) best = std::min(best, sa[x]);
+        return best;
+    }
+    for (std::int32_t x = lo, end = (bl + 1) * kBlock; x < end; ++x) best = std::min(best, sa[x]);
+    for (std::int32_t x = bh * kBlock; x <= hi; ++x) best = std::min(best, sa[x]);
+    if (bh - bl > 1) {
+        const std::int32_t from = bl + 1;
+        const std::int32_t count = bh - from;
+        const int k = std::bit_width(static_cast<std::uint32_t>(count)) - 1;
+        const std::vector<std::int32_t>& level = blockMin_[k];
+        best = std::min({best, level[from], level[bh - (std::int32_t{1} << k)]});
+    }
+    return best;
+}
+
 std::int32_t CompressMatchFinder::EarliestSourceBeyond(std::int32_t i, std::int32_t len) const {
     // The ranks sharing len bytes with i surround i's rank. On each side, the nearest rank
     // with an earlier position, then the nearest beyond it with a position earlier still,
     // and so on, visits the successive minima; the last one that shares len bytes is the
     // smallest position on that side. The first step is usually known from LongestPrevious
-    // (which looks only among runs sharing 4 bytes, enough for len above 4).
+    // (which looks only among runs sharing 4 bytes, enough for len above 4). In runs and
+    // periodic text that chain grows long: then the block is found by galloping outwards,
+    // and its smallest position comes from the block minima.
     const std::int32_t r = firsts_[i].rank;
     const bool known = lastQuery_ == i && len > 4;
     std::int32_t best = i;
@@ -709,7 +775,9 @@ std::int32_t CompressMatchFinder::EarliestSourceBeyond(std::int32_t i, std::int3
         const std::int32_t dir = side == 0 ? -1 : 1;
         std::int32_t x = known ? lastNear_[side] : NearestEarlier(r, i, dir);
         std::int32_t common = known ? lastCommon_[side] : CommonRanks(i, r, x, len);
-        while (common >= len) {
+        for (int steps = 0; common >= len; ++steps) {
+            if (steps == kWalkLimit)
+                return MinPosition(BlockEnd(i, r, -1, len), BlockEnd(i, r, 1, len));
             const std::int32_t j = sa_[x];
             best = std::min(best, j);
             x = NearestEarlier(x, j, dir);

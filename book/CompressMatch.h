@@ -83,6 +83,12 @@ private:
     // the chunk's end; 0 for the sentinel ranks.
     std::int32_t CommonRanks(std::int32_t i, std::int32_t r, std::int32_t x,
                              std::int32_t limit) const;
+    // Outermost rank from rank r of i, stepping by dir (-1 or 1), whose run shares at least
+    // len bytes with i (every rank in between does too).
+    std::int32_t BlockEnd(std::int32_t i, std::int32_t r, std::int32_t dir,
+                          std::int32_t len) const;
+    // Smallest position at ranks lo..hi.
+    std::int32_t MinPosition(std::int32_t lo, std::int32_t hi) const;
     // Nearest rank from r in direction dir (-1 or 1) holding a position below i; 0 or
     // m + 1 when there is none.
     std::int32_t NearestEarlier(std::int32_t r, std::int32_t i, std::int32_t dir) const;

@@ -1,5 +1,6 @@
 // The book coder: exact coded bytes, agreement with a plain reference encoder, chunking,
-// round trips and the expander's handling of damaged data.
+// round trips and the expander's handling of damaged data; its match search against a
+// brute-force one on text shapes that take its different paths.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "book/Compress.h"
+#include "book/CompressMatch.h"
 
 namespace {
 
@@ -222,6 +224,72 @@ Bytes BookLike(std::mt19937& rng, int keys, std::size_t size = 0) {
     return b;
 }
 
+// ---- The match search, position by position, against scanning every earlier position.
+
+// For position i: the longest run (capped at 18191 and the text's end) and, for every
+// length up to it, the earliest position reaching it (earliest[len]).
+struct Truth {
+    std::size_t longest = 0;
+    std::vector<std::size_t> earliest;  // index len, for 1 <= len <= longest
+};
+
+Truth BruteForce(const Bytes& c, std::size_t i) {
+    Truth t;
+    const std::size_t cap = std::min<std::size_t>(18191, c.size() - i);
+    t.earliest.assign(1, 0);
+    for (std::size_t j = 0; j < i && t.longest < cap; ++j) {
+        // A candidate that cannot beat the best so far changes nothing: every shorter
+        // length already has an earlier position.
+        if (c[j + t.longest] != c[i + t.longest]) continue;
+        std::size_t len = 0;
+        while (len < cap && c[j + len] == c[i + len]) ++len;
+        while (t.longest < len) {
+            ++t.longest;
+            t.earliest.push_back(j);
+        }
+    }
+    return t;
+}
+
+// Checks every position of c (or `samples` of them, chosen at random), asking for the
+// earliest source of every length up to the longest (a few of them past 16).
+void ExpectFinderAgrees(CompressMatchFinder& finder, const Bytes& c, const std::string& what,
+                        std::size_t samples = 0) {
+    finder.Prepare(c.data(), static_cast<std::int32_t>(c.size()));
+    std::mt19937 rng(static_cast<unsigned>(c.size()));
+    int failures = 0;
+    for (std::size_t i = 1; i < c.size() && failures < 5; ++i) {
+        if (samples && rng() % c.size() >= samples) continue;
+        const Truth t = BruteForce(c, i);
+        const auto pos = static_cast<std::int32_t>(i);
+        // Runs of exactly 2 bytes count only below kPairReach.
+        const std::size_t reported =
+            t.longest >= 3 || (t.longest == 2 && pos < CompressMatchFinder::kPairReach)
+                ? t.longest
+                : 0;
+        // Most queries come as the coder asks them, some without the longest run first.
+        if (rng() % 4 != 0) {
+            const std::int32_t got = finder.LongestPrevious(pos, 18191);
+            if (got != static_cast<std::int32_t>(reported)) {
+                ADD_FAILURE() << what << ": longest at " << i << " is " << got << ", not "
+                              << reported;
+                ++failures;
+                continue;
+            }
+        }
+        for (std::size_t len = 2; len <= t.longest;
+             len += len < 16 ? 1 : 1 + rng() % std::max<std::size_t>(1, t.longest / 3)) {
+            const std::int32_t got = finder.EarliestSource(pos, static_cast<std::int32_t>(len));
+            if (got != static_cast<std::int32_t>(t.earliest[len])) {
+                ADD_FAILURE() << what << ": earliest source at " << i << " for " << len
+                              << " is " << got << ", not " << t.earliest[len];
+                ++failures;
+                break;
+            }
+        }
+    }
+}
+
 void ExpectMatchesReference(CCompress& codec, const Bytes& in, const std::string& what) {
     Bytes coded, back;
     ASSERT_EQ(codec.Compress(coded, in), 1) << what;
@@ -425,6 +493,108 @@ TEST(Compress, AgreesWithReference) {
         }
         ExpectMatchesReference(codec, in, "counters");
     }
+    // Zeros at the very end, where a search reading past the chunk could see more of them.
+    for (std::size_t tail = 1; tail <= 9; ++tail) {
+        Bytes in = FromText("abQ");
+        in.insert(in.end(), 12, 0);
+        Bytes more = RandomBytes(rng, 300, 2);
+        in.insert(in.end(), more.begin(), more.end());
+        in.push_back('Q');
+        in.insert(in.end(), tail, 0);
+        ExpectMatchesReference(codec, in, "zero tail " + std::to_string(tail));
+    }
+    // A short period over two chunks, with a change near the boundary.
+    {
+        Bytes in;
+        for (std::size_t k = 0; k < 70000 + 9000; ++k) in.push_back("abcdefg"[k % 7]);
+        in[69990] = 'x';
+        ExpectMatchesReference(codec, in, "period over chunks");
+    }
+}
+
+TEST(CompressMatch, AgreesWithBruteForce) {
+    // One finder for everything: its tables carry over between texts and must not leak.
+    CompressMatchFinder finder;
+    std::mt19937 rng(77);
+    for (int round = 0; round < 120; ++round) {
+        const std::size_t n = 1 + rng() % (round % 10 == 0 ? 5000 : 500);
+        Bytes c;
+        switch (round % 8) {
+            case 0:  // few symbols: long runs and many equal starts
+                c = RandomBytes(rng, n, 1 + static_cast<int>(rng() % 4));
+                break;
+            case 1:
+                c = RandomBytes(rng, n, 256);
+                break;
+            case 2: {  // short period with one changed byte
+                const Bytes unit = RandomBytes(rng, 1 + rng() % 9, 3);
+                for (std::size_t k = 0; k < n; ++k) c.push_back(unit[k % unit.size()]);
+                c[rng() % n] ^= 1;
+                break;
+            }
+            case 3:  // runs between single bytes
+                while (c.size() < n) {
+                    c.insert(c.end(), 1 + rng() % 60, static_cast<std::uint8_t>(rng() % 3));
+                    c.push_back(static_cast<std::uint8_t>(rng()));
+                }
+                break;
+            case 4: {  // pieces of one word
+                const Bytes word = RandomBytes(rng, 40, 5);
+                while (c.size() < n) {
+                    c.insert(c.end(), word.begin(), word.begin() + rng() % 40);
+                    c.push_back(static_cast<std::uint8_t>(rng() % 7));
+                }
+                break;
+            }
+            case 5:  // little-endian record words, mostly zero, and hexadecimal digits
+                while (c.size() < n) {
+                    PutWord(c, rng() % 4);
+                    PutWord(c, static_cast<std::uint32_t>('0' + rng() % 10));
+                    c.push_back(static_cast<std::uint8_t>("0123456789ABCDEF"[rng() % 16]));
+                }
+                break;
+            case 6: {  // a long period of any bytes
+                const Bytes unit = RandomBytes(rng, 1 + rng() % 300, 256);
+                for (std::size_t k = 0; k < n; ++k) c.push_back(unit[k % unit.size()]);
+                break;
+            }
+            case 7:  // zeros at the end, after runs that continue with zeros earlier on
+                c = RandomBytes(rng, n, 3);
+                c.insert(c.begin() + static_cast<std::ptrdiff_t>(rng() % c.size()), 9, 0);
+                c.insert(c.end(), 1 + rng() % 9, 0);
+                break;
+        }
+        c.resize(n);
+        ExpectFinderAgrees(finder, c, "shape " + std::to_string(round % 8) + " round " +
+                                          std::to_string(round));
+    }
+}
+
+TEST(CompressMatch, ChunkSizedShapes) {
+    CompressMatchFinder finder;
+    std::mt19937 rng(78);
+    const std::size_t n = CCompress::kChunkSize;
+    // Runs longer than the longest match.
+    ExpectFinderAgrees(finder, Bytes(n, 'z'), "run", 150);
+    // One 3-byte start thousands of times, most positions sharing it coming later in rank
+    // order than a query's nearest earlier one.
+    {
+        Bytes c;
+        while (c.size() < n) {
+            c.insert(c.end(), {'X', 'Y', 'Z'});
+            c.push_back(static_cast<std::uint8_t>(rng()));
+        }
+        c.resize(n);
+        ExpectFinderAgrees(finder, c, "XYZ", 250);
+    }
+    // Periodic text: every suffix shares thousands of bytes with others.
+    {
+        Bytes c;
+        for (std::size_t k = 0; k < n; ++k) c.push_back(static_cast<std::uint8_t>(k % 251));
+        ExpectFinderAgrees(finder, c, "period 251", 100);
+    }
+    ExpectFinderAgrees(finder, BookLike(rng, 0, n), "book", 250);
+    ExpectFinderAgrees(finder, RandomBytes(rng, 40000, 2), "binary", 250);
 }
 
 TEST(Expand, RejectsMalformedData) {
