@@ -197,7 +197,7 @@ template <class Sym>
 void SuffixSort(const Sym* s, std::int32_t* sa, std::int32_t n, std::int32_t k,
                 std::vector<SortScratch>& scratch, std::size_t depth);
 
-// Counts the symbols of s[0..n-1] and finds its LMS positions into the scratch of `depth`;
+// Counts the symbols of s[0..n-1] and finds its LMS positions, into `own`;
 // returns the number of LMS positions.
 template <class Sym>
 std::int32_t PrepareLevel(const Sym* s, std::int32_t n, std::int32_t k, SortScratch& own) {
@@ -768,7 +768,10 @@ std::int32_t CompressMatchFinder::EarliestSourceBeyond(std::int32_t i, std::int3
     // (which looks only among runs sharing 4 bytes, enough for len above 4). In runs and
     // periodic text that chain grows long: then the block is found by galloping outwards,
     // and its smallest position comes from the block minima.
-    const std::int32_t r = firsts_[i].rank;
+    // First, though: the earliest run sharing 4 bytes, when it shares len, is the answer.
+    const Firsts& f = firsts_[i];
+    if (len >= 4 && f.of[1] < i && Common(i, f.of[1], len) >= len) return f.of[1];
+    const std::int32_t r = f.rank;
     const bool known = lastQuery_ == i && len > 4;
     std::int32_t best = i;
     for (int side = 0; side < 2; ++side) {
