@@ -131,9 +131,9 @@ std::int32_t FindLms(const std::uint8_t* s, std::int32_t n, std::int32_t* lms,
 #if defined(__SSE2__)
             const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
             for (int q = 0; q < 4; ++q) {
-                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + base + 16 * q));
-                const __m128i b =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + base + 16 * q + 1));
+                const std::uint8_t* at = s + base + 16 * q;
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
                 const auto lt = static_cast<std::uint16_t>(_mm_movemask_epi8(
                     _mm_cmplt_epi8(_mm_xor_si128(a, flip), _mm_xor_si128(b, flip))));
                 const auto eq = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
