@@ -76,6 +76,9 @@ void CompressChunk(const std::uint8_t* c, std::int32_t m, BitWriter& w,
     PutLiteral(w, c[0]);
     if (m == 1) return;
     finder.Prepare(c, m);
+    // The finder leaves out runs of 2 bytes from kPairReach on, where the 13-bit or wider
+    // position field makes them cost 18 bits or more: they would never be taken.
+    static_assert(CompressMatchFinder::kPairReach == 1 << 12);
     std::int32_t i = 1;
     while (i < m) {
         const std::int32_t len = finder.LongestPrevious(i, CCompress::kMaxMatch);

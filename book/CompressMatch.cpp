@@ -545,7 +545,6 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
         const std::int32_t* sa = sa_.data();
         std::uint64_t* head = head_.data();
         Firsts* run = runMin_.data();
-        static_assert(kFirsts == 2);
         std::int32_t low3 = m, low4 = m;
         std::uint64_t before = ~WordAt(text, sa[1]);
         for (std::int32_t r = 1; r <= m; ++r) {
@@ -576,12 +575,15 @@ void CompressMatchFinder::Prepare(const std::uint8_t* c, std::int32_t m) {
         }
     }
 
-    // First positions of the byte pairs that begin before kPairReach.
+    // First positions of the byte pairs that begin before kPairReach. The table is cleared
+    // through the last chunk's pairs (kept for that even if this call runs out of memory).
     if (firstPair_.empty()) firstPair_.assign(std::size_t{1} << 16, -1);
     for (std::int32_t x = 0; x < pairsEntered_; ++x) firstPair_[Pair(lastPairs_.data(), x)] = -1;
-    pairsEntered_ = std::min(kPairReach, m - 1);
-    lastPairs_.assign(bytes_.begin(), bytes_.begin() + pairsEntered_ + 1);
-    for (std::int32_t x = pairsEntered_ - 1; x >= 0; --x) firstPair_[Pair(c, x)] = x;
+    pairsEntered_ = 0;
+    const std::int32_t pairs = std::min(kPairReach, m - 1);
+    lastPairs_.assign(bytes_.begin(), bytes_.begin() + pairs + 1);
+    for (std::int32_t x = pairs - 1; x >= 0; --x) firstPair_[Pair(c, x)] = x;
+    pairsEntered_ = pairs;
 
     // Block minima; the sentinel ranks 0 and m + 1 hold no position.
     const std::int32_t blocks = (m + 2 + kBlock - 1) / kBlock;

@@ -102,11 +102,10 @@ private:
     // that compares like them: most runs differ within them, and rank order keeps these
     // reads close together.
     std::vector<std::uint64_t> head_;
-    // Per position, the smallest positions whose runs begin with the same 3 and 4 bytes,
-    // and its rank (runMin_ builds them over the ranks).
-    static constexpr int kFirsts = 2;
+    // Per position, the smallest positions whose runs begin with the same 3 and 4 bytes
+    // (of[0] and of[1]), and its rank; runMin_ builds them over the ranks.
     struct Firsts {
-        std::int32_t of[kFirsts];
+        std::int32_t of[2];
         std::int32_t rank;
     };
     std::vector<Firsts> firsts_;
