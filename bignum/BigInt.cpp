@@ -8,6 +8,8 @@
 #include "bignum/Limbs.h"
 #include "bignum/SafeAlloc.h"
 
+namespace morvane {
+
 using std::size_t;
 using std::uint32_t;
 using std::uint64_t;
@@ -492,3 +494,5 @@ int MakeOdd(BigInt& x) {
 uint32_t BitLength(const BigInt& x) { return static_cast<uint32_t>(BitLengthSpan(x.words, x.length)); }
 
 uint32_t LowWord(const BigInt& x) { return Sig(x) != 0 ? x.words[0] : 0; }
+
+}  // namespace morvane

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+namespace morvane {
+
 class BigInt {
 public:
     // The representation; number routines work on these fields directly.
@@ -190,3 +192,5 @@ int InsertBytesDown(BigInt& x, const std::uint8_t* src, int& pos, std::uint32_t 
 // order), then lowers pos by len. Positions at or above the value's words, and below 0,
 // read as 0.
 void ExtractBytesDown(const BigInt& x, std::uint8_t* dst, int& pos, std::uint32_t len, bool ascending);
+
+}  // namespace morvane

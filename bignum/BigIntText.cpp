@@ -4,6 +4,8 @@
 #include "bignum/BigInt.h"
 #include "bignum/SafeAlloc.h"
 
+namespace morvane {
+
 using std::size_t;
 using std::uint32_t;
 using std::uint64_t;
@@ -221,3 +223,5 @@ void ExtractBytesDown(const BigInt& x, std::uint8_t* dst, int& pos, uint32_t len
     }
     pos -= static_cast<int>(len);
 }
+
+}  // namespace morvane

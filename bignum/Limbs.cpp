@@ -4,6 +4,8 @@
 #include <cpuid.h>
 #endif
 
+namespace morvane {
+
 namespace limbs {
 
 u64 Mul1(W* r, const W* a, std::size_t n, u64 b) {
@@ -270,3 +272,5 @@ u64 InverseLimb(u64 w) {
 }
 
 }  // namespace limbs
+
+}  // namespace morvane

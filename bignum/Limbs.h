@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace morvane {
+
 namespace limbs {
 
 using u64 = std::uint64_t;
@@ -75,3 +77,5 @@ void DivRem(u64* q, u64* u, std::size_t n, const u64* v, std::size_t m);
 void ForcePortableKernels(bool on);
 
 }  // namespace limbs
+
+}  // namespace morvane

@@ -5,6 +5,8 @@
 #include "bignum/Limbs.h"
 #include "bignum/SafeAlloc.h"
 
+namespace morvane {
+
 using std::size_t;
 using std::uint32_t;
 using std::uint64_t;
@@ -235,3 +237,5 @@ int Inverse(BigInt& dst, const BigInt& a, const BigInt& m) {
         if (Sig(r) == 0) return 1;
     }
 }
+
+}  // namespace morvane

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace morvane {
+
 using std::size_t;
 using std::uint32_t;
 using std::uint64_t;
@@ -216,3 +218,5 @@ int PrimeSearch(BigInt& x, PrimeCallback callback, void* context, const uint32_t
 int PrimeSearch(BigInt& x, PrimeCallback callback, void* context, std::initializer_list<uint32_t> exclusions) {
     return PrimeSearch(x, callback, context, exclusions.begin(), exclusions.size());
 }
+
+}  // namespace morvane

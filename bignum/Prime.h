@@ -7,6 +7,8 @@
 
 #include "bignum/BigInt.h"
 
+namespace morvane {
+
 // Progress events sent to the callback, one character each.
 inline constexpr char kPrimeEventComposite = '.';   // a sieve survivor failed a test
 inline constexpr char kPrimeEventWindow = '/';      // a whole sieve window was rejected
@@ -41,3 +43,5 @@ int PrimeSearch(BigInt& x, PrimeCallback callback, void* context, const std::uin
                 std::size_t exclusionCount);
 int PrimeSearch(BigInt& x, PrimeCallback callback, void* context,
                 std::initializer_list<std::uint32_t> exclusions = {});
+
+}  // namespace morvane

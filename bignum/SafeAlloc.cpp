@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace morvane {
+
 namespace {
 
 // Allocations left before the armed failures (negative when disarmed), and how many fail.
@@ -80,3 +82,5 @@ int SafeAlloc(void** block, std::size_t count, std::size_t elementSize) {
     *block = payload;
     return 1;
 }
+
+}  // namespace morvane

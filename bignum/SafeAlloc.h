@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+namespace morvane {
+
 // Makes sure *block holds at least count elements of elementSize bytes. A missing or too
 // small block is reallocated to exactly that size: the old content is kept and every newly
 // gained byte is zero. A large enough block, or a count of 0, is left alone.
@@ -34,3 +36,5 @@ void NumberFree(void* block);
 // SafeAlloc, the next `failures` allocations fail (all of them when failures is negative).
 // A negative `successes` disarms the hook.
 void FailAllocationsAfter(long successes, long failures = -1);
+
+}  // namespace morvane

@@ -5,6 +5,8 @@
 #include "bignum/BigInt.h"
 #include "bignum/Limbs.h"
 
+namespace morvane {
+
 using std::size_t;
 using std::uint32_t;
 using std::uint64_t;
@@ -278,3 +280,5 @@ uint32_t DivSpan(uint32_t* q, uint32_t* a, size_t n, uint32_t* b, size_t m) {
     }
     return top;
 }
+
+}  // namespace morvane

@@ -5,6 +5,8 @@
 #include "book/Records.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 std::int32_t KindOfMask(unsigned mask)
 {
     switch (mask) {
@@ -88,3 +90,5 @@ Node AddItemForm::Accept(KeyTree& tree)
     tree.undo.Push();
     return item;
 }
+
+}  // namespace morvane

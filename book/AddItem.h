@@ -8,6 +8,8 @@
 
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 class AddItemForm {
 public:
     // Starts with the hint name, no kind chosen, OK disabled and "就绪" in the status pane.
@@ -41,3 +43,5 @@ public:
 
 // The item kind (2, 4 or 3) of a radio button mask; 0 for any other mask.
 std::int32_t KindOfMask(unsigned mask);
+
+}  // namespace morvane

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace morvane {
+
 namespace {
 const std::string kEmptyText;
 }
@@ -522,3 +524,5 @@ Book Book::MakeSuccessor() const
         b.free_.push_back(static_cast<std::uint32_t>(k));
     return b;
 }
+
+}  // namespace morvane

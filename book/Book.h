@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+namespace morvane {
+
 // Kind codes: the values stored in book files and snapshots.
 enum class ItemKind : std::int32_t {
     BookRoot = 1,
@@ -231,3 +233,5 @@ private:
     Node selected_, firstVisible_;
     std::vector<BookObserver*> observers_;
 };
+
+}  // namespace morvane

@@ -15,6 +15,8 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 // Native form of the name offered for a book never saved.
@@ -333,3 +335,5 @@ int SaveAtExit(KeyTree& tree)
         return -1;
     return WriteRunFile(tree);
 }
+
+}  // namespace morvane

@@ -22,6 +22,8 @@
 
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 // The largest book file the loader reads; far beyond any real book.
 constexpr std::size_t kBookFileReadLimit = 256u * 1024 * 1024;
 
@@ -84,3 +86,5 @@ std::string FileNameOf(const std::string& path);
 // The file chooser setups of the commands.
 FileChoice BookSaveChoice(const std::string& bookPath, bool fromBookPath);
 FileChoice BookOpenChoice(const std::string& bookPath);
+
+}  // namespace morvane

@@ -7,6 +7,8 @@
 
 #include "book/CompressMatch.h"
 
+namespace morvane {
+
 namespace {
 
 // Significant bits of x, with 1 for 0: the width of a source position field.
@@ -247,3 +249,5 @@ int CCompress::Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     out.shrink_to_fit();
     return -1;
 }
+
+}  // namespace morvane

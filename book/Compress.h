@@ -18,6 +18,8 @@
 #include <span>
 #include <vector>
 
+namespace morvane {
+
 class CompressMatchFinder;
 
 class CCompress {
@@ -57,3 +59,5 @@ private:
     // Working tables of the match search, kept between calls (sized for one chunk).
     std::unique_ptr<CompressMatchFinder> finder_;
 };
+
+}  // namespace morvane

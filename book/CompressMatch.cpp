@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace morvane {
+
 namespace {
 
 using SortScratch = CompressMatchFinder::SortScratch;
@@ -791,3 +793,5 @@ std::int32_t CompressMatchFinder::EarliestSourceBeyond(std::int32_t i, std::int3
     }
     return best;
 }
+
+}  // namespace morvane

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace morvane {
+
 class CompressMatchFinder {
 public:
     // Builds the tables for c[0..m-1], 1 <= m. Throws std::bad_alloc.
@@ -126,3 +128,5 @@ private:
     std::vector<SortScratch> scratch_;
     CompareScratch compareScratch_;
 };
+
+}  // namespace morvane

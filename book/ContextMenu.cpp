@@ -5,6 +5,8 @@
 #include "book/Queries.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 struct LayoutEntry {
@@ -208,3 +210,5 @@ std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit)
     tree.contextItem = hit;
     return MenuRules(tree, hit);
 }
+
+}  // namespace morvane

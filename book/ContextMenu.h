@@ -10,6 +10,8 @@
 #include "book/KeyTree.h"
 #include "book/MenuIds.h"
 
+namespace morvane {
+
 // One line of the menu, in order. Separators have id 0; the sort submenu is opened by a line
 // with id kMenuSubmenuBegin (its label is the submenu's) and closed by kMenuSubmenuEnd.
 constexpr int kMenuSeparator = 0;
@@ -49,3 +51,5 @@ ContextMenuState MenuRules(const KeyTree& tree, Node r);
 // or there is no item (the right-clicked item is cleared). Otherwise hit becomes the
 // right-clicked and the context item and the menu is returned.
 std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit);
+
+}  // namespace morvane

@@ -4,6 +4,8 @@
 #include "book/Marking.h"
 #include "book/Queries.h"
 
+namespace morvane {
+
 bool IsContainer(const Book& book, Node n)
 {
     const std::int32_t k = book.Kind(n);
@@ -92,3 +94,5 @@ DropResult TreeDrag::Drop(KeyTree& tree)
         return DropResult::Moved;
     return r == 0 ? DropResult::Clash : DropResult::Failed;
 }
+
+}  // namespace morvane

@@ -6,6 +6,8 @@
 
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 // A book root, directory or directory-like item.
 bool IsContainer(const Book& book, Node n);
 // n itself when it is a container, else its closest ancestor that is one; none when there is
@@ -46,3 +48,5 @@ private:
     Node source_;
     Node target_;
 };
+
+}  // namespace morvane

@@ -9,6 +9,8 @@
 #include "book/TreeStream.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 constexpr std::uint32_t kUndoDepth = 3;
@@ -307,3 +309,5 @@ bool RunEditCommand(KeyTree& tree, int id)
     default: return false;
     }
 }
+
+}  // namespace morvane

@@ -10,6 +10,8 @@
 
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 // Gives the tree's undo queue its depth of 3, binds it and takes the first snapshot.
 int PrepareUndo(KeyTree& tree);
 
@@ -63,3 +65,5 @@ int RedoCommand(KeyTree& tree);
 // sorts, copy and cut to here, clear traces). False for every other id, which belongs to
 // another part of the program.
 bool RunEditCommand(KeyTree& tree, int id);
+
+}  // namespace morvane

@@ -6,6 +6,8 @@
 #include "book/Queries.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 FindSession::FindSession(KeyTree& tree) : tree_(tree)
 {
     tree_.menusEnabled = false;
@@ -110,3 +112,5 @@ void FindSession::Close()
     results_.clear();
     current_ = 0;
 }
+
+}  // namespace morvane

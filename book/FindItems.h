@@ -8,6 +8,8 @@
 #include "book/KeyTree.h"
 #include "book/Marking.h"
 
+namespace morvane {
+
 class FindSession {
 public:
     // The find command: disables the tree's context menus and presets the dialog: a sample
@@ -48,3 +50,5 @@ private:
     int current_ = 0;
     bool firstSearch_ = true;
 };
+
+}  // namespace morvane

@@ -9,6 +9,8 @@
 #include "crypto/CRSA.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 // The progress label of a code (GBK), or null for a code that is not one of ours.
@@ -102,7 +104,7 @@ int KeygenProgress(void* context, char code)
     return tree.desktop->PumpMessages() ? kPrimeStopClosing : kPrimeContinue;
 }
 
-KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSelection)
+KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelection)
 {
     KeygenOutcome outcome;
     Book& book = tree.book;
@@ -218,3 +220,5 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSele
     SetField(book, target, KindCode(ItemKind::DateField), FormatDate(desktop.Now()));
     return outcome;
 }
+
+}  // namespace morvane

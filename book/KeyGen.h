@@ -12,6 +12,8 @@
 #include "book/Book.h"
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 enum class KeygenEnd {
     NoTarget,       // no lock or key was right-clicked: nothing happened
     Cancelled,      // the confirmation was declined: nothing changed
@@ -31,14 +33,14 @@ struct KeygenOutcome {
 };
 
 // Runs the selection display for a record (the main window's; may be empty).
-using SelectionDisplay = std::function<void(Node)>;
+using ShowRecordFn = std::function<void(Node)>;
 
 // The command: selects and expands the right-clicked record (showSelection is called with
 // it), asks "原有的密钥数据将被删除, 继续吗?", and then either asks a running generation to stop
 // or generates a key of the record's nominal strength. A lock receives N and E only, a key
 // P, Q, D, U, N and E. The record's last-use date is set in every case that ran a generation.
 // The tree's menus are disabled while it runs. The caller repaints the progress area after.
-KeygenOutcome GenerateKeyCommand(KeyTree& tree, const SelectionDisplay& showSelection = {});
+KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelection = {});
 
 // The progress callback (context: the KeyTree). Counts primes and tested numbers on the first
 // engine, writes the status text, and pumps the window's events. 1 to go on; 3 when a stop
@@ -50,3 +52,5 @@ int KeygenProgress(void* context, char code);
 std::string KeygenStatisticsText(int primes, int tested, std::uint32_t elapsedMs);
 // The status text for a progress code with the given counters (GBK).
 std::string KeygenStatusText(int primes, int attempts, int tested, std::uint32_t elapsedMs, char code);
+
+}  // namespace morvane

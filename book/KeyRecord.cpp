@@ -7,6 +7,8 @@
 #include "crypto/CRSA.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 enum class Read { Value, Empty, Bad };
@@ -83,3 +85,5 @@ int CheckKey(CRSA& engine, int& complete, KeyTree& tree, Node item)
     }
     return 1;
 }
+
+}  // namespace morvane

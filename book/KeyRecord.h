@@ -5,6 +5,8 @@
 #include "book/Book.h"
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 class CRSA;
 
 // Points the engine's random pool at the tree's and loads N and E, and for a key also P, Q, D
@@ -19,3 +21,5 @@ int LoadKey(CRSA& engine, int& complete, KeyTree& tree, Node item);
 // modulus more than one bit shorter shows "密码数据不全, 重新设定密码数据" and gives
 // complete = 0. 1, or -1 when LoadKey fails.
 int CheckKey(CRSA& engine, int& complete, KeyTree& tree, Node item);
+
+}  // namespace morvane

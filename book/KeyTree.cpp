@@ -1,5 +1,7 @@
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 KeyTree::KeyTree(Desktop* d) : desktop(d)
 {
     random.SetOwner(desktop, &loginPassword, &cipher);
@@ -37,3 +39,5 @@ void KeyTree::ForgetAllHandles()
     transferList.reset();
     clipboardMode = kClipNone;
 }
+
+}  // namespace morvane

@@ -18,6 +18,8 @@
 #include "crypto/Rijndael.h"
 #include "platform/Desktop.h"
 
+namespace morvane {
+
 // Node handles in tree order, owned by whoever holds it.
 using ItemList = std::vector<Node>;
 
@@ -89,3 +91,5 @@ public:
     // ---- Single-step session
     StepContext step;
 };
+
+}  // namespace morvane

@@ -3,6 +3,8 @@
 #include "book/Queries.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 // Unmarks the marked children of parent (or those showing the cut look) except keep.
@@ -182,3 +184,5 @@ void MendAfterRebuild(KeyTree& tree)
             Unmark(book, n);
     tree.markedCount = CountMarkedChildren(book, level);
 }
+
+}  // namespace morvane

@@ -8,6 +8,8 @@
 
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 // The main window's part of showing a line (which boxes and buttons it offers). It runs after
 // the old marking is cleared and before the line is marked; -1 stops the display there and
 // leaves the line unmarked.
@@ -55,3 +57,5 @@ bool AddMark(KeyTree& tree, Node n);
 // or else from the first marked node; marks anywhere else are taken away and the marked
 // count is recounted.
 void MendAfterRebuild(KeyTree& tree);
+
+}  // namespace morvane

@@ -1,6 +1,8 @@
 // Command ids of the key tree's context menu.
 #pragma once
 
+namespace morvane {
+
 enum MenuCommand : int {
     kCmdUndo = 32784,
     kCmdRedo = 32785,
@@ -28,3 +30,5 @@ enum MenuCommand : int {
     kCmdClearTraces = 32863,
     kCmdAbout = 32866,
 };
+
+}  // namespace morvane

@@ -6,6 +6,8 @@
 #include "bignum/BigInt.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 bool IsGroupKind(std::int32_t kind)
@@ -320,3 +322,5 @@ int RemoveItems(KeyTree& tree, Node n)
     tree.ForgetStale();
     return 1;
 }
+
+}  // namespace morvane

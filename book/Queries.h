@@ -12,6 +12,8 @@
 #include "book/Book.h"
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 class BigInt;
 
 // Kind filter mask bits.
@@ -112,3 +114,5 @@ bool ReportNameClash(KeyTree& tree, const ItemList& items, Node target);
 // Removes the node with its subtree (none: every node), then forgets the tree's handles that
 // went stale. 1, or 0 when the node is stale.
 int RemoveItems(KeyTree& tree, Node n);
+
+}  // namespace morvane

@@ -4,6 +4,8 @@
 
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 struct KindText {
@@ -178,3 +180,5 @@ Node BuildEmptyBook(Book& book)
 {
     return book.Insert(Node{}, ItemKind::BookRoot, Gbk("密钥通讯薄"));
 }
+
+}  // namespace morvane

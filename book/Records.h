@@ -9,6 +9,8 @@
 
 #include "book/Book.h"
 
+namespace morvane {
+
 // Label of a field line (kinds 12..26), with its ": " (GBK); "" for other kinds.
 std::string FieldLabel(std::int32_t kind);
 // The text a detail row or group (kinds 27..42) has when created (GBK); "" for other kinds.
@@ -36,3 +38,5 @@ Node AddRecord(Book& book, Node parent, std::int32_t kind, std::string_view name
 Node BuildSampleBook(Book& book);
 // Appends the empty book: one root named "密钥通讯薄". Returns it.
 Node BuildEmptyBook(Book& book);
+
+}  // namespace morvane

@@ -13,6 +13,8 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 MsgAnswer Ask(Desktop* desktop, const std::string& gbkText, MsgIcon icon, MsgButtons buttons)
@@ -246,3 +248,5 @@ int ChangeLoginPassword(KeyTree& tree)
     tree.loginPassword = *entry;
     return 1;
 }
+
+}  // namespace morvane

@@ -19,6 +19,8 @@
 #include "book/KeyTree.h"
 #include "crypto/Md5.h"
 
+namespace morvane {
+
 constexpr const char* kRunFileName = "Run.st";
 // No sound run file comes near this (two paths and a digest).
 constexpr std::size_t kRunFileReadLimit = 1024 * 1024;
@@ -62,3 +64,5 @@ int WriteRunFile(KeyTree& tree);
 // also becomes the book password when the two were the same. The run file is written at
 // exit. 1 when the password was changed, 0 when cancelled.
 int ChangeLoginPassword(KeyTree& tree);
+
+}  // namespace morvane

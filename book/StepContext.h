@@ -10,6 +10,8 @@
 #include "book/Book.h"
 #include "crypto/CRSA.h"
 
+namespace morvane {
+
 // Padding types of a message block.
 constexpr std::uint16_t kBlockEncrypt = 1;  // random non-zero padding, raised to E
 constexpr std::uint16_t kBlockSign = 2;     // 0xFF padding, raised to D
@@ -66,3 +68,5 @@ struct StepContext {
     std::unique_ptr<CRSA> signEngine;
     std::unique_ptr<CRSA> lockEngine;
 };
+
+}  // namespace morvane

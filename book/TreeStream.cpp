@@ -3,6 +3,8 @@
 #include <limits>
 #include <new>
 
+namespace morvane {
+
 namespace {
 
 constexpr std::uint32_t kMarkers = kFlagFirstVisible | kFlagMarkedParent;
@@ -243,3 +245,5 @@ int CopySubtrees(KeyTree& tree, Node target, const ItemList& items)
     }
     return 1;
 }
+
+}  // namespace morvane

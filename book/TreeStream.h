@@ -15,6 +15,8 @@
 #include "book/Book.h"
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 // Appends the stream of start and its subtree (start none: the whole book, with the
 // markers) to out. mode is the writer mode: bit 1 (copy pending) clears the mark 0x20 in
 // written flags unless bit 4 (whole book) is set; bit 2 (cut pending) clears the cut state
@@ -38,3 +40,5 @@ int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> dat
 // reads it back under target. Returns 1, or -1 at the first failure (copies made before it
 // stay). Stale entries fail.
 int CopySubtrees(KeyTree& tree, Node target, const ItemList& items);
+
+}  // namespace morvane

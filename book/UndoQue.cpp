@@ -6,6 +6,8 @@
 #include "book/Marking.h"
 #include "book/TreeStream.h"
 
+namespace morvane {
+
 CUndoQue::~CUndoQue() = default;
 
 void CUndoQue::SetDepth(std::uint32_t depth)
@@ -101,3 +103,5 @@ int CUndoQue::Redo()
         return -1;
     return Restore(current_ + 1);
 }
+
+}  // namespace morvane

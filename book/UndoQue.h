@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace morvane {
+
 class KeyTree;
 
 class CUndoQue {
@@ -54,3 +56,5 @@ private:
     std::uint64_t pushes_ = 0;
     std::vector<std::vector<std::uint8_t>> slots_;  // slots_[i - 1] is slot i
 };
+
+}  // namespace morvane

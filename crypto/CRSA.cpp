@@ -8,6 +8,8 @@
 
 #include "crypto/CRandom.h"
 
+namespace morvane {
+
 namespace {
 
 constexpr std::uint32_t kExcludedResidue = 65537;
@@ -412,3 +414,5 @@ int CRSA::SelfTest(int& failed)
     busy = wasBusy;
     return 1;
 }
+
+}  // namespace morvane

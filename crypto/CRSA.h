@@ -11,6 +11,8 @@
 #include "bignum/BigInt.h"
 #include "bignum/Prime.h"
 
+namespace morvane {
+
 class CRandom;
 class KeyTree;
 
@@ -119,3 +121,5 @@ public:
     // (bit length of N + 7) / 8.
     std::uint32_t ModulusBytes() const;
 };
+
+}  // namespace morvane

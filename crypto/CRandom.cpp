@@ -16,6 +16,8 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 // A sane seed file is 1072 bytes; anything near this limit is not one.
@@ -347,3 +349,5 @@ bool CRandom::CollectTick(const std::function<void()>& stopTimer)
     menusEnabled_ = nullptr;
     return true;
 }
+
+}  // namespace morvane

@@ -16,6 +16,8 @@
 
 #include "platform/Desktop.h"
 
+namespace morvane {
+
 class BigInt;
 class CRijndael;
 
@@ -123,3 +125,5 @@ private:
     bool finishing_ = false;
     ScreenPoint lastCursor_;
 };
+
+}  // namespace morvane

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace morvane {
+
 namespace {
 
 static_assert(std::endian::native == std::endian::little, "the block loads assume a little-endian host");
@@ -222,3 +224,5 @@ Md5Bytes Md5Of(std::string_view text)
     Md5Digest(text.data(), text.size(), d.data());
     return d;
 }
+
+}  // namespace morvane

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace morvane {
+
 constexpr std::size_t kMd5Size = 16;
 using Md5Bytes = std::array<std::uint8_t, kMd5Size>;
 
@@ -33,3 +35,5 @@ Md5Bytes Md5Of(std::span<const std::uint8_t> data);
 Md5Bytes Md5Of(std::string_view text);
 // 32 upper-case hexadecimal characters for a digest.
 std::string Md5Hex(const std::uint8_t digest[kMd5Size]);
+
+}  // namespace morvane

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+namespace morvane {
+
 namespace {
 
 constexpr std::uint8_t Mul2(std::uint8_t x)
@@ -376,3 +378,5 @@ int CRijndael::Decrypt(std::vector<std::uint8_t>& out, std::span<const std::uint
     return Decrypt(out, data.data(), data.size(),
                    reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
 }
+
+}  // namespace morvane

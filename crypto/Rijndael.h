@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+namespace morvane {
+
 constexpr std::size_t kCipherHeaderSize = 8;
 constexpr int kCipherBlockChaining = 0;
 constexpr int kCipherByteFeedback = 1;
@@ -65,3 +67,5 @@ private:
     std::uint32_t ek_[kMaxWords] = {};  // encryption round keys, one word per state column
     std::uint32_t dk_[kMaxWords] = {};  // decryption round keys (inverse-mixed, round order reversed)
 };
+
+}  // namespace morvane

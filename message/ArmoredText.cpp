@@ -6,6 +6,8 @@
 #include "message/DetailRows.h"
 #include "message/HexText.h"
 
+namespace morvane {
+
 int BuildArmoredText(Book& book, Node record, std::string& text, std::size_t a, const std::uint8_t* bytes,
                      std::size_t count, bool isSigned, const std::string& signerField)
 {
@@ -85,3 +87,5 @@ int ParseArmoredText(std::vector<std::uint8_t>& bytes, bool& isSigned, std::stri
     isSigned = sig;
     return 1;
 }
+
+}  // namespace morvane

@@ -11,6 +11,8 @@
 
 #include "book/Book.h"
 
+namespace morvane {
+
 constexpr std::size_t kFlagSize = 4;
 constexpr std::size_t kSignerFieldSize = 32;
 constexpr std::size_t kArmorHeaderSize = kFlagSize + kSignerFieldSize;  // 36
@@ -34,3 +36,5 @@ int CleanArmoredText(std::string& text);
 // not "SIGN"), a text shorter than its header, an empty or invalid hex part, or no memory.
 int ParseArmoredText(std::vector<std::uint8_t>& bytes, bool& isSigned, std::string& signerField,
                      const std::string& text);
+
+}  // namespace morvane

@@ -10,6 +10,8 @@
 #include "message/DetailRows.h"
 #include "message/HexText.h"
 
+namespace morvane {
+
 namespace {
 
 constexpr std::uint32_t kFirstHeaderBytes = 19;  // reserved, attribute, strength, type, total, serial, L
@@ -399,3 +401,5 @@ int DecryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, 
     tree.menusEnabled = true;
     return 1;
 }
+
+}  // namespace morvane

@@ -18,6 +18,8 @@
 
 #include "book/StepContext.h"
 
+namespace morvane {
+
 class BigInt;
 class CRSA;
 class KeyTree;
@@ -83,3 +85,5 @@ int DecryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, 
 // Main window notifications (nothing without a desktop).
 void NotifyActivity(KeyTree& tree, int mode);
 void NotifyProgress(KeyTree& tree);
+
+}  // namespace morvane

@@ -6,6 +6,8 @@
 #include "book/Queries.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 struct RowLabel {
@@ -108,3 +110,5 @@ int ShowDetailNodes(Book& book, Node record, bool expand)
     }
     return 1;
 }
+
+}  // namespace morvane

@@ -9,6 +9,8 @@
 
 #include "book/Book.h"
 
+namespace morvane {
+
 // The row's label up to and including "(" (GBK); "" for a kind that is not a detail row.
 std::string DetailRowLabel(std::int32_t row);
 // The group kind (27 or 38) a row lives in; 0 for a kind that is not a detail row.
@@ -25,3 +27,5 @@ Node ShowDetailRow(Book& book, Node record, std::int32_t row, std::uint32_t coun
 int ResetDetailRows(Book& book, Node record, std::int32_t keep);
 // Expands or collapses both groups of the record. 1, or -1 when a group is missing.
 int ShowDetailNodes(Book& book, Node record, bool expand);
+
+}  // namespace morvane

@@ -2,6 +2,8 @@
 
 #include <new>
 
+namespace morvane {
+
 namespace {
 constexpr char kDigits[] = "0123456789ABCDEF";
 }
@@ -36,3 +38,5 @@ std::string HexOf(const std::uint8_t* bytes, std::size_t count)
     ToHexText(text, 0, bytes, count, kHexFirstByteFirst);
     return text;
 }
+
+}  // namespace morvane

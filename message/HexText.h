@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace morvane {
+
 // Byte orders of ToHexText.
 constexpr int kHexFirstByteFirst = 1;  // bytes[0] first
 constexpr int kHexLastByteFirst = 2;   // bytes[count - 1] first
@@ -26,3 +28,5 @@ inline int UpperHexDigit(char c)
         return c - 'A' + 10;
     return -1;
 }
+
+}  // namespace morvane

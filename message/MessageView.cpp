@@ -2,6 +2,8 @@
 
 #include "book/KeyTree.h"
 
+namespace morvane {
+
 void ShowLine(KeyTree& tree, MessageView* view, Node line)
 {
     if (!tree.book.Valid(line))
@@ -24,3 +26,5 @@ void RefreshLine(KeyTree& tree, MessageView* view, Node line)
     if (view)
         view->RepaintLine(line);
 }
+
+}  // namespace morvane

@@ -3,6 +3,8 @@
 
 #include "book/Book.h"
 
+namespace morvane {
+
 class KeyTree;
 
 class MessageView {
@@ -20,3 +22,5 @@ public:
 void ShowLine(KeyTree& tree, MessageView* view, Node line);
 // Reruns the selection display for line and repaints it (after a message ended a command).
 void RefreshLine(KeyTree& tree, MessageView* view, Node line);
+
+}  // namespace morvane

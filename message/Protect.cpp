@@ -18,6 +18,8 @@
 #include "message/SingleStep.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 void Inform(KeyTree& tree, const std::string& text, MsgIcon icon)
@@ -272,3 +274,5 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView
     guard.Finish();
     return 1;
 }
+
+}  // namespace morvane

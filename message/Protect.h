@@ -12,6 +12,8 @@
 
 #include "book/Book.h"
 
+namespace morvane {
+
 class KeyTree;
 class MessageView;
 
@@ -55,3 +57,5 @@ private:
     bool saved_;
     bool finished_ = false;
 };
+
+}  // namespace morvane

@@ -10,6 +10,8 @@
 #include "message/MessageView.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 bool IsHexDigit(char c)
@@ -187,3 +189,5 @@ bool ImportPublicKey(KeyTree& tree, const std::string& text, MessageView* view)
         ShowLine(tree, view, nLine.node);
     return true;
 }
+
+}  // namespace morvane

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+namespace morvane {
+
 class KeyTree;
 class MessageView;
 
@@ -38,3 +40,5 @@ void ExportPublicKey(KeyTree& tree, MessageView* view = nullptr);
 // 1024, 2048 or 4096 bits). True when a key was recognised (the box's change then ends here);
 // false when the text is ordinary input.
 bool ImportPublicKey(KeyTree& tree, const std::string& text, MessageView* view = nullptr);
+
+}  // namespace morvane

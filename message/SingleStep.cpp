@@ -19,6 +19,8 @@
 #include "message/Protect.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 namespace {
 
 void Inform(KeyTree& tree, const std::string& text)
@@ -360,3 +362,5 @@ int BlockSpan(const Book& book, std::uint32_t& offset, std::uint32_t& length, No
     offset = static_cast<std::uint32_t>(std::min<std::uint64_t>((m - 19) + (k - 1) * (m - 9), UINT32_MAX));
     return 1;
 }
+
+}  // namespace morvane

@@ -10,6 +10,8 @@
 #include "book/Book.h"
 #include "book/StepContext.h"
 
+namespace morvane {
+
 class CRSA;
 class KeyTree;
 class MessageView;
@@ -37,3 +39,5 @@ StepContext& ResetStep(StepContext& context);
 // 1 with offset and length (bytes of the message), -1 when the record is not a lock or key or
 // a needed line is missing.
 int BlockSpan(const Book& book, std::uint32_t& offset, std::uint32_t& length, Node line, int from);
+
+}  // namespace morvane

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace morvane {
+
 namespace {
 
 AtomicFaultHook g_faultHook = nullptr;
@@ -155,3 +157,5 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, 
     data.resize(got);
     return data;
 }
+
+}  // namespace morvane

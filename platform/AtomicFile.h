@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace morvane {
+
 // Writes data to a temporary file in the target's folder, flushes and fsyncs it, renames it
 // over path and fsyncs the folder. On failure the temporary file is removed, the old file
 // (if any) is untouched, and false is returned.
@@ -38,3 +40,5 @@ public:
     ScopedAtomicFault(const ScopedAtomicFault&) = delete;
     ScopedAtomicFault& operator=(const ScopedAtomicFault&) = delete;
 };
+
+}  // namespace morvane

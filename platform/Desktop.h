@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace morvane {
+
 enum class MsgIcon { None, Exclamation, Information, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
@@ -80,3 +82,5 @@ inline MsgAnswer Tell(Desktop& d, const std::string& text, MsgIcon icon = MsgIco
 {
     return d.MessageBox(text, "Morvane", icon, buttons);
 }
+
+}  // namespace morvane

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <filesystem>
 
+namespace morvane {
+
 namespace {
 
 std::string HomeDir()
@@ -50,3 +52,5 @@ bool FileExists(const std::string& path)
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+}  // namespace morvane

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <iconv.h>
 
+namespace morvane {
+
 namespace {
 
 // Converts with iconv; on an unconvertible or truncated input sequence, emits `bad` and skips
@@ -52,3 +54,5 @@ std::string Utf8(std::string_view gbk)
 {
     return Convert("UTF-8", "GB18030", gbk, "\xEF\xBF\xBD");
 }
+
+}  // namespace morvane

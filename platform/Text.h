@@ -6,7 +6,11 @@
 #include <string>
 #include <string_view>
 
+namespace morvane {
+
 // UTF-8 -> GBK (GB18030). Invalid UTF-8 sequences are replaced by '?'.
 std::string Gbk(std::string_view utf8);
 // GBK (GB18030) -> UTF-8. Invalid or truncated sequences are replaced by U+FFFD.
 std::string Utf8(std::string_view gbk);
+
+}  // namespace morvane

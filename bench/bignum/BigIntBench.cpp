@@ -14,6 +14,8 @@
 #include "bignum/Limbs.h"
 #include "bignum/Prime.h"
 
+using namespace morvane;
+
 namespace {
 
 void Random(BigInt& x, int bits, std::mt19937_64& rng, bool topBit, bool odd) {

@@ -18,6 +18,8 @@
 #include "book/Compress.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -28,6 +28,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

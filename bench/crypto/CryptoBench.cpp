@@ -11,6 +11,8 @@
 #include "crypto/Md5.h"
 #include "crypto/Rijndael.h"
 
+using namespace morvane;
+
 namespace {
 
 constexpr std::size_t kSize = 1 << 20;

@@ -19,6 +19,8 @@
 #include "message/Blocks.h"
 #include "message/Protect.h"
 
+using namespace morvane;
+
 namespace {
 
 constexpr std::size_t kTextBytes = 10 * 1024;

@@ -30,6 +30,8 @@
 #include "crypto/CRandom.h"
 #include "support/LcgSource.h"
 
+using namespace morvane;
+
 namespace {
 
 double CpuMs()

@@ -15,6 +15,8 @@
 #include "book/Queries.h"
 #include "book/Records.h"
 
+using namespace morvane;
+
 namespace {
 
 constexpr int kDirectories = 100;

@@ -7,6 +7,8 @@
 #include "bignum/BigInt.h"
 #include "bignum/SafeAlloc.h"
 
+using namespace morvane;
+
 namespace {
 
 BigInt Hex(const char* text) {

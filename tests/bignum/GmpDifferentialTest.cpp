@@ -5,6 +5,8 @@
 #include "bignum/BigInt.h"
 #include "bignum/Limbs.h"
 
+using namespace morvane;
+
 namespace {
 
 constexpr std::uint32_t kMaxWords = 260;

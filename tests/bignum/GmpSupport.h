@@ -12,6 +12,8 @@
 
 #include "bignum/BigInt.h"
 
+namespace morvane {
+
 class Mpz {
 public:
     Mpz() { mpz_init(v_); }
@@ -93,3 +95,5 @@ public:
 private:
     std::mt19937 rng_;
 };
+
+}  // namespace morvane

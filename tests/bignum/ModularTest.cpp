@@ -5,6 +5,8 @@
 #include "bignum/BigInt.h"
 #include "bignum/SafeAlloc.h"
 
+using namespace morvane;
+
 namespace {
 
 BigInt Word(std::uint32_t w) {

@@ -8,6 +8,8 @@
 #include "bignum/Prime.h"
 #include "bignum/SafeAlloc.h"
 
+using namespace morvane;
+
 namespace {
 
 BigInt Dec(const char* text) {

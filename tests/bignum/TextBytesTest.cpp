@@ -8,6 +8,8 @@
 #include "bignum/BigInt.h"
 #include "bignum/SafeAlloc.h"
 
+using namespace morvane;
+
 namespace {
 
 std::string Text(const BigInt& x, int base, std::size_t size, int* result = nullptr) {

@@ -11,6 +11,8 @@
 #include "crypto/Md5.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 int Rounds(int normal)

@@ -21,6 +21,8 @@
 #include "support/ScriptedDesktop.h"
 #include "support/TempDataHome.h"
 
+namespace morvane {
+
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes FileBytes(const std::string& path)
@@ -89,3 +91,5 @@ protected:
         return path;
     }
 };
+
+}  // namespace morvane

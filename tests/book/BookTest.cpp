@@ -8,6 +8,8 @@
 #include "book/Book.h"
 #include "support/BookTesting.h"
 
+using namespace morvane;
+
 namespace {
 
 struct Recorder : BookObserver {

@@ -19,6 +19,8 @@
 #include "support/BookTesting.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 constexpr std::uint32_t kDepth = 3;

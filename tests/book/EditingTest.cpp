@@ -18,6 +18,8 @@
 #include "support/BookTesting.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 // The sample book ("加密通讯薄" with 目录A: 对方1, 我的1 and 目录B: 对方2, 我的2), with the undo

@@ -5,6 +5,8 @@
 
 #include "book/Book.h"
 
+namespace morvane {
+
 // The book as a rebuild keeps it: shape, kinds, texts, flags and the expanded bit, one line
 // per node, with the first visible node starred.
 inline std::string Shape(const Book& book)
@@ -17,3 +19,5 @@ inline std::string Shape(const Book& book)
     }
     return s;
 }
+
+}  // namespace morvane

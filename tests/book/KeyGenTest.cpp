@@ -14,6 +14,8 @@
 #include "support/LcgSource.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 constexpr std::uint32_t kTickPerPump = 7;

@@ -10,6 +10,8 @@
 #include "platform/Text.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 struct KeyBook {

@@ -8,6 +8,8 @@
 #include "platform/Text.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 struct Fixture {

@@ -8,6 +8,8 @@
 #include "platform/Text.h"
 #include "support/BookTesting.h"
 
+using namespace morvane;
+
 TEST(Records, LockAndKeyFieldLines)
 {
     Book b;

@@ -6,6 +6,8 @@
 #include "crypto/Md5.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 using RunFile = BookFileFixture;

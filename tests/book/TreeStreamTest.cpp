@@ -12,6 +12,8 @@
 #include "support/BookTesting.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

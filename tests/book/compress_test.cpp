@@ -12,6 +12,8 @@
 #include "book/Compress.h"
 #include "book/CompressMatch.h"
 
+using namespace morvane;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

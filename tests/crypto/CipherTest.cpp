@@ -12,6 +12,8 @@
 #include "crypto/Md5.h"
 #include "crypto/Rijndael.h"
 
+using namespace morvane;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -8,6 +8,8 @@
 
 #include "crypto/Md5.h"
 
+using namespace morvane;
+
 namespace {
 
 std::string Hex(const std::uint8_t* d)

@@ -14,6 +14,8 @@
 #include "support/ScriptedDesktop.h"
 #include "support/TempDataHome.h"
 
+using namespace morvane;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

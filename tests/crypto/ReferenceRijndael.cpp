@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace morvane {
+
 namespace {
 
 std::uint8_t XTime(std::uint8_t a)
@@ -162,3 +164,5 @@ void ReferenceRijndael::Decrypt(const std::uint8_t* in, std::uint8_t* out) const
         for (int r = 0; r < 4; ++r)
             out[r + 4 * c] = st[r][c];
 }
+
+}  // namespace morvane

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace morvane {
+
 class ReferenceRijndael {
 public:
     // key: nk*4 bytes; nb, nk in 4..8.
@@ -19,3 +21,5 @@ private:
     std::uint8_t c_[4];
     std::vector<std::uint8_t> w_;  // round key bytes: round, column, row
 };
+
+}  // namespace morvane

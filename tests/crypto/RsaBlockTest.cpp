@@ -8,6 +8,8 @@
 
 #include "RsaTestSupport.h"
 
+using namespace morvane;
+
 using namespace rsatest;
 
 namespace {

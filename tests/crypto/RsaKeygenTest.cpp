@@ -13,6 +13,8 @@
 
 #include "RsaTestSupport.h"
 
+using namespace morvane;
+
 using namespace rsatest;
 
 namespace {

@@ -12,9 +12,11 @@
 #include "crypto/CRandom.h"
 #include "support/LcgSource.h"
 
+namespace morvane {
+
 namespace rsatest {
 
-using ::LcgSource;
+using morvane::LcgSource;
 
 // A pool and positions that depend on the seed only.
 struct TestRandom {
@@ -67,3 +69,5 @@ inline BigInt FromBn(const BIGNUM* b)
 }
 
 } // namespace rsatest
+
+}  // namespace morvane

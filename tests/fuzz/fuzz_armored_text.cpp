@@ -12,6 +12,8 @@
 #include "message/Protect.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 // A 512-bit key made once with the program's key generation.

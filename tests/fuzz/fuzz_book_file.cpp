@@ -15,6 +15,8 @@
 #include "crypto/Md5.h"
 #include "support/BookTesting.h"
 
+using namespace morvane;
+
 namespace {
 
 void Check(bool ok)

@@ -8,6 +8,8 @@
 
 #include "book/Compress.h"
 
+using namespace morvane;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static CCompress codec;
     std::vector<std::uint8_t> out, coded, back;

@@ -11,6 +11,8 @@
 #include "message/PublicKeyText.h"
 #include "support/ScriptedDesktop.h"
 
+using namespace morvane;
+
 namespace {
 
 void Check(bool ok)

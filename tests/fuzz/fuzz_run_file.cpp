@@ -19,6 +19,8 @@
 #include "support/ScriptedDesktop.h"
 #include "support/TempDataHome.h"
 
+using namespace morvane;
+
 namespace {
 
 void Check(bool ok)

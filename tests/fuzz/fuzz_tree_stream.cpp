@@ -11,6 +11,8 @@
 #include "book/TreeStream.h"
 #include "support/BookTesting.h"
 
+using namespace morvane;
+
 namespace {
 
 std::size_t Walk(const Book& b)

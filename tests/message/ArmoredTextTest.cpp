@@ -6,6 +6,8 @@
 #include "message/HexText.h"
 #include "message/PublicKeyText.h"
 
+using namespace morvane;
+
 namespace {
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> v)

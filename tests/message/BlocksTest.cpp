@@ -11,6 +11,8 @@
 #include "message/HexText.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 std::vector<std::uint8_t> Message(std::size_t n, std::uint32_t seed = 1)

@@ -8,6 +8,8 @@
 #include "message/Protect.h"
 #include "platform/Text.h"
 
+namespace morvane {
+
 const TestKey& KeyOf(int bits, int index)
 {
     for (int i = 0; i < kTestKeyCount; ++i)
@@ -106,3 +108,5 @@ int MessageBook::Protect(Node record, const std::string& gbkInput, int sign, int
         *result = r;
     return rc;
 }
+
+}  // namespace morvane

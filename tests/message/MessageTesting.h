@@ -10,6 +10,8 @@
 #include "book/KeyTree.h"
 #include "support/ScriptedDesktop.h"
 
+namespace morvane {
+
 struct TestKey {
     int bits;
     const char* n;
@@ -64,3 +66,5 @@ public:
     // Click, set input and run the protect command. The command's result.
     int Protect(Node record, const std::string& gbkInput, int sign, int* result = nullptr);
 };
+
+}  // namespace morvane

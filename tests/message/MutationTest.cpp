@@ -12,6 +12,8 @@
 #include "message/PublicKeyText.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 const char kAlphabet[] = "0123456789ABCDEFabcdefSIGN_*\r\n -xyz\x80\xB0\xFF";

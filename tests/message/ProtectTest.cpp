@@ -11,6 +11,8 @@
 #include "message/Protect.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 // Alice and Bob in one book: each directory holds its owner's key and the other's lock.

@@ -9,6 +9,8 @@
 #include "message/PublicKeyText.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 std::vector<std::string> Lines(const std::string& text)

@@ -8,6 +8,8 @@
 #include "message/SingleStep.h"
 #include "platform/Text.h"
 
+using namespace morvane;
+
 namespace {
 
 struct Session {

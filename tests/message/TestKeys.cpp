@@ -2,6 +2,8 @@
 // generate any. Two or more per strength: a key and a different lock of the same size.
 #include "MessageTesting.h"
 
+namespace morvane {
+
 const TestKey kTestKeys[] = {
     {512,
         "CAC1E3E33A90885F44DCFB08D0D2F3BD763E8B3649E3E34C8F489DFA729D5421C106735E14B2C0DDB2D09A366AE057BB"
@@ -210,3 +212,5 @@ const TestKey kTestKeys[] = {
     },
 };
 const int kTestKeyCount = sizeof(kTestKeys) / sizeof(kTestKeys[0]);
+
+}  // namespace morvane

@@ -7,6 +7,8 @@
 #include "platform/AtomicFile.h"
 #include "support/TempDataHome.h"
 
+using namespace morvane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -6,6 +6,8 @@
 #include "platform/Paths.h"
 #include "support/TempDataHome.h"
 
+using namespace morvane;
+
 namespace fs = std::filesystem;
 
 namespace {

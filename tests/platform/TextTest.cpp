@@ -5,6 +5,8 @@
 
 #include "platform/Text.h"
 
+using namespace morvane;
+
 TEST(Text, ChineseTextsRoundTripThroughGbk)
 {
     // Known GBK bytes: the program's files and messages depend on them.

@@ -5,6 +5,8 @@
 
 #include "platform/Text.h"
 
+namespace morvane {
+
 std::string RandomGbkText(std::mt19937& rng, int maxBytes)
 {
     std::uniform_int_distribution<int> len(0, maxBytes);
@@ -240,3 +242,5 @@ StreamBuilder& StreamBuilder::Close(int count)
         Word(0);
     return *this;
 }
+
+}  // namespace morvane

@@ -13,6 +13,8 @@
 
 #include "book/Book.h"
 
+namespace morvane {
+
 struct RandomBookOptions {
     int nodes = 300;          // about this many nodes in all
     int maxDepth = 6;         // levels below the root
@@ -58,3 +60,5 @@ public:
 private:
     std::vector<std::uint8_t> data_;
 };
+
+}  // namespace morvane

@@ -7,6 +7,8 @@
 
 #include "crypto/CRandom.h"
 
+namespace morvane {
+
 // Reproducible values in 0..32767; counts how often it was asked.
 class LcgSource : public RandomSource {
 public:
@@ -33,3 +35,5 @@ inline void SeedRandom(CRandom& random, RandomSource& source)
         b = static_cast<std::uint8_t>(source.Next());
     random.SetPool(pool);
 }
+
+}  // namespace morvane

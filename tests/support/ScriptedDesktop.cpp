@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 
+namespace morvane {
+
 std::string ShownMessage::Utf8Text() const
 {
     return Utf8(text);
@@ -116,3 +118,5 @@ std::string ScriptedDesktop::LastMessage() const
 {
     return messages.empty() ? std::string() : messages.back().Utf8Text();
 }
+
+}  // namespace morvane

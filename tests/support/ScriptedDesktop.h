@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace morvane {
+
 struct ShownMessage {
     std::string text;    // GBK
     std::string caption; // GBK
@@ -70,3 +72,5 @@ public:
     // The UTF-8 text of the last message, or "" when none was shown.
     std::string LastMessage() const;
 };
+
+}  // namespace morvane

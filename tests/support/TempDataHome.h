@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+namespace morvane {
+
 class TempDataHome {
 public:
     TempDataHome()
@@ -41,3 +43,5 @@ private:
     std::string dir_;
     std::optional<std::string> old_;
 };
+
+}  // namespace morvane
