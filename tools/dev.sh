@@ -8,18 +8,26 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libgmp-dev libssl-dev zlib1g-dev)
+          libgmp-dev libssl-dev zlib1g-dev
+          # the window, its pictures and installed files
+          qt6-base-dev qt6-svg-dev libgl-dev librsvg2-bin desktop-file-utils appstream python3
+          # running the window without a screen, driving and photographing it
+          xvfb xauth xdotool x11-apps imagemagick)
 
 install_missing() {
-  local missing=()
+  local missing=() sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
   done
   if ((${#missing[@]})); then
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  fi
+  # The window's texts are Chinese: without a CJK face they would show as boxes.
+  if ! fc-list :lang=zh 2>/dev/null | grep -q .; then
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq fonts-arphic-uming
   fi
 }
 
@@ -35,6 +43,7 @@ case "${1:-}" in
   run)
     install_missing
     build build -DCMAKE_BUILD_TYPE=Release
+    # The program's own exit code comes back (non-zero when there is no display).
     exec ./build/ui/morvane
     ;;
   test)

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix, then checks that the program, the desktop entry,
+# the metainfo and the icons are where desktops look for them and that the freedesktop
+# validators accept them.
+#   check-install.sh <cmake> <build dir> <scratch prefix>
+set -euo pipefail
+cmake=$1 build=$2 prefix=$3
+id=org.morvane.Morvane
+
+for tool in desktop-file-validate appstreamcli; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$tool is not installed (tools/dev.sh installs it)"
+    exit 77
+  fi
+done
+
+rm -rf "$prefix"
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+
+fail() { echo "$*" >&2; exit 1; }
+[ -x "$prefix/bin/morvane" ] || fail "bin/morvane missing"
+desktop="$prefix/share/applications/$id.desktop"
+metainfo="$prefix/share/metainfo/$id.metainfo.xml"
+[ -f "$desktop" ] || fail "desktop entry missing"
+[ -f "$metainfo" ] || fail "metainfo missing"
+[ -f "$prefix/share/icons/hicolor/scalable/apps/$id.svg" ] || fail "scalable icon missing"
+
+# PNG width and height are the big-endian words at bytes 16 and 20.
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d", $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'; }
+for s in 16 22 24 32 48 64 128 256; do
+  png="$prefix/share/icons/hicolor/${s}x${s}/apps/$id.png"
+  [ -f "$png" ] || fail "icon ${s}x${s} missing"
+  [ "$(png_size "$png")" = "${s}x${s}" ] || fail "icon ${s}x${s} is $(png_size "$png")"
+done
+
+grep -qx "Icon=$id" "$desktop" || fail "desktop entry names another icon"
+grep -qx "Exec=morvane" "$desktop" || fail "desktop entry starts another program"
+desktop-file-validate "$desktop"
+appstreamcli validate --no-net "$metainfo"
