@@ -276,17 +276,18 @@ def skin():
         elif state == "pressed":
             parts.append(f'<rect width="{width}" height="20" fill="{"#B8282E" if danger else "#001A55"}" '
                          f'opacity="{1 if danger else 0.28}"/>')
-        cx = width / 2
+        # 1-pixel strokes on pixel centres, so the glyphs are sharp at 1x.
+        c = width / 2
         g = {
-            "minimise": f'<path d="M{cx - 5:.1f} 10.5H{cx + 5:.1f}"/>',
-            "maximise": f'<rect x="{cx - 4.5:.1f}" y="5.5" width="9" height="9" rx="1"/>',
-            "restore": (f'<rect x="{cx - 5.5:.1f}" y="7.5" width="8" height="8" rx="1"/>'
-                        f'<path d="M{cx - 2.5:.1f} 7.5V5.5A1 1 0 0 1 {cx - 1.5:.1f} 4.5H{cx + 3.5:.1f}'
-                        f'A1 1 0 0 1 {cx + 4.5:.1f} 5.5V10.5A1 1 0 0 1 {cx + 3.5:.1f} 11.5H{cx + 2.5:.1f}"/>'),
-            "close": (f'<path d="M{cx - 4.5:.1f} 5.5L{cx + 4.5:.1f} 14.5M{cx + 4.5:.1f} 5.5L{cx - 4.5:.1f} 14.5" '
-                      f'stroke-width="1.3"/>'),
+            "minimise": f'<path d="M{c - 4.5} 10.5H{c + 4.5}"/>',
+            "maximise": f'<rect x="{c - 4}" y="6.5" width="8" height="8" rx="1"/>',
+            "restore": (f'<rect x="{c - 5}" y="7.5" width="7" height="7" rx="1"/>'
+                        f'<path d="M{c - 3} 7.5V5.5A1 1 0 0 1 {c - 2} 4.5H{c + 3}A1 1 0 0 1 {c + 4} 5.5V10.5'
+                        f'A1 1 0 0 1 {c + 3} 11.5H{c + 2}"/>'),
+            "close": (f'<path d="M{c - 4.5} 5.5L{c + 4.5} 14.5M{c + 4.5} 5.5L{c - 4.5} 14.5" '
+                      f'stroke-width="1.3" stroke-linecap="round"/>'),
         }[glyph]
-        parts.append(f'<g fill="none" stroke="#FFFFFF" stroke-width="1" stroke-linecap="round">{g}</g>')
+        parts.append(f'<g fill="none" stroke="#FFFFFF" stroke-width="1">{g}</g>')
         return svg(width, 20, "".join(parts), header_grad("hdr"))
 
     for glyph in ("minimise", "maximise", "restore"):

@@ -3,6 +3,8 @@
 // only copies pixels and high-DPI screens get sharp edges rather than a stretched bitmap.
 #include "ui/skin/Artwork.h"
 
+#include "book/Book.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,7 +34,7 @@ namespace {
 constexpr int kArtCount = static_cast<int>(Art::ProgressFill) + 1;
 
 // In the order of Art.
-constexpr std::array<const char*, kArtCount> kArtFiles = {
+constexpr const char* kArtFiles[] = {
     "logo", "header", "pane", "tool-cap", "bottom-band",
     "button-normal", "button-hot", "button-pressed", "button-disabled",
     "check-off", "check-off-hot", "check-disabled", "check-on", "check-on-hot",
@@ -41,9 +44,10 @@ constexpr std::array<const char*, kArtCount> kArtFiles = {
     "close-normal", "close-hot", "close-pressed",
     "grip", "progress-fill",
 };
+static_assert(std::size(kArtFiles) == kArtCount, "one file per picture role");
 
 // The picture of each kind code; nullptr takes the neutral icon (codes 8 to 11 name no item).
-constexpr std::array<const char*, 43> kKindIcons = {
+constexpr const char* kKindIcons[] = {
     "book", "book", "directory", "lock", "key", "signature", "police", "alt-directory",
     nullptr, nullptr, nullptr, nullptr,
     "input", "output", "serial", "identity", "email", "use-count", "strength", "date", "note",
@@ -52,6 +56,7 @@ constexpr std::array<const char*, 43> kKindIcons = {
     "row-length", "row-serial", "row-consumed", "row-padding", "row-text-before", "row-combined",
     "details-after", "row-sign-flag", "row-digest", "row-text-after", "row-encoding",
 };
+static_assert(std::size(kKindIcons) == kKindCount, "one icon per kind code");
 
 // Rendered sizes kept per picture: the panes are drawn at two sizes at once (tree pane and
 // right pane), and a third slot keeps a resize from evicting them on every step.
@@ -67,7 +72,7 @@ struct Rendered {
 struct Store {
     std::array<std::unique_ptr<QSvgRenderer>, kArtCount> renderers;
     std::array<std::vector<Rendered>, kArtCount> rendered;  // most recently used first
-    std::array<std::optional<QIcon>, 43> kindIcons;
+    std::array<std::optional<QIcon>, kKindCount> kindIcons;
     std::optional<QIcon> neutralIcon, appIcon;
     std::optional<QCursor> splitterCursor;
 };
@@ -187,7 +192,7 @@ QSizeF NaturalSize(Art art)
 QIcon KindIcon(int kind)
 {
     Store& store = TheStore();
-    const char* name = kind >= 0 && kind < int(kKindIcons.size()) ? kKindIcons[std::size_t(kind)] : nullptr;
+    const char* name = kind >= 0 && kind < kKindCount ? kKindIcons[kind] : nullptr;
     if (!name) {
         if (!store.neutralIcon)
             store.neutralIcon = TreeIcon("neutral");

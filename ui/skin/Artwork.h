@@ -20,7 +20,9 @@ enum class Art {
     Grip, ProgressFill,
 };
 
-// Draws the picture stretched into target (logical pixels).
+// Draws the picture stretched into target (logical pixels), rendered at the painter's device
+// pixels. ProgressFill is meant to be copied unscaled: draw it at its natural size from the
+// bar's left edge, clipped to the filled part.
 void Draw(QPainter& painter, Art art, const QRectF& target);
 // The natural size of a picture in logical pixels (the tool band's cap is drawn at its width).
 QSizeF NaturalSize(Art art);
