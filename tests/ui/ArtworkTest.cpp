@@ -272,6 +272,9 @@ TEST(Fonts, StandardFontIsAnInstalledChineseFaceAtTheAskedHeight)
             EXPECT_TRUE(metrics.inFontUcs4(c)) << "character U+" << std::hex << unsigned(c);
     }
     EXPECT_EQ(skin::StandardFont(0).pixelSize(), 1);
+    // A text that asks for the Song face by name gets the same face.
+    EXPECT_EQ(QFontInfo(QFont(QString::fromUtf8("宋体"), 12)).family().toStdString(),
+              QFontInfo(skin::StandardFont(12)).family().toStdString());
 }
 
 // The composed skin at 1x and 2x; MORVANE_ART_SHEET=<folder> writes the pictures there to be

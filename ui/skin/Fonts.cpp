@@ -6,14 +6,21 @@ namespace morvane::skin {
 
 const QStringList& StandardFamilies()
 {
-    // Song-style faces first, the texts were laid out for one; then the common CJK faces of
+    // Song (Ming) faces first, as the texts were laid out for one; then the common CJK faces of
     // Linux desktops, so Chinese never falls back to boxes.
-    static const QStringList families = {
-        QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
-        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC"),
-        QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Droid Sans Fallback"),
-    };
+    static const QStringList families = [] {
+        QStringList list = {
+            QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
+            QStringLiteral("AR PL UMing HK"), QStringLiteral("Noto Serif CJK SC"),
+            QStringLiteral("Source Han Serif SC"), QStringLiteral("WenQuanYi Bitmap Song"),
+            QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+            QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Droid Sans Fallback"),
+        };
+        // Text that still names the Song face directly gets the same stand-ins.
+        QFont::insertSubstitutions(QStringLiteral("宋体"), list);
+        QFont::insertSubstitutions(QStringLiteral("SimSun"), list);
+        return list;
+    }();
     return families;
 }
 
