@@ -2,8 +2,9 @@
 """Writes the window's pictures as SVG files under resources/, and resources/morvane.qrc.
 
 Every picture is made here, so the skin is edited in one place and stays consistent: the
-caption buttons, operation buttons and check box repeat the slice of the band they sit on,
-so they blend into it wherever the layout puts them.
+caption buttons and the check box repeat the slice of the band they sit on, so they blend
+into it wherever the layout puts them; the operation buttons, also used on the password
+dialog, have clear corners instead.
 
     tools/make-art.py           write the files
     tools/make-art.py --check   exit 1 when a written file differs from what is committed
@@ -45,7 +46,6 @@ GOLD_DARK = "#A9720C"
 
 HEADER_HEIGHT = 68
 BAND_HEIGHT = 30
-BUTTON_TOP_IN_BAND = 5        # operation buttons sit 5 px below the bottom band's top
 CHECK_TOP_IN_BAND = 8         # the check box square 8 px below it
 
 
@@ -232,16 +232,16 @@ def skin():
         f'<rect width="16" height="1" fill="#D3E1F5"/>'
         ), band_grad("b"))
 
-    # Operation buttons, 73 x 19.
+    # Operation buttons, 73 x 19; also the password dialog's buttons, on the dialog's own
+    # background, so the corners stay clear.
     def button(fill_top, fill_bottom, line, inner=None, shade=False):
-        parts = [f'<rect width="73" height="19" fill="url(#bg)"/>']
+        parts = []
         if shade:
             parts.append('<rect x="0.5" y="1.5" width="72" height="17.5" rx="3.5" fill="#0A3A7A" opacity="0.06"/>')
         parts.append(f'<rect x="0.5" y="0.5" width="72" height="18" rx="3" fill="url(#f)" stroke="{line}"/>')
         if inner:
             parts.append(f'<path d="M3.5 1.5H69.5" stroke="{inner}" stroke-width="1"/>')
-        return svg(73, 19, "".join(parts),
-                   band_grad("bg", BUTTON_TOP_IN_BAND) + vgrad("f", [(0, fill_top), (1, fill_bottom)]))
+        return svg(73, 19, "".join(parts), vgrad("f", [(0, fill_top), (1, fill_bottom)]))
 
     out["button-normal"] = button("#FFFFFF", "#EEF3FC", PANEL_LINE, "#FFFFFF", shade=True)
     out["button-hot"] = button("#FFFFFF", "#DCF1FB", TOOL_START, "#FFFFFF", shade=True)
