@@ -29,14 +29,16 @@ void Normalise(BigInt& x) { x.length = static_cast<uint32_t>(SignificantLength(x
 // Scratch words from the heap, released on scope exit.
 class Scratch {
 public:
-    explicit Scratch(size_t n) : p_(static_cast<uint32_t*>(NumberAlloc((n == 0 ? 1 : n) * sizeof(uint32_t)))) {}
-    ~Scratch() { NumberFree(p_); }
+    explicit Scratch(size_t n)
+        : n_(n == 0 ? 1 : n), p_(static_cast<uint32_t*>(NumberAlloc(n_ * sizeof(uint32_t)))) {}
+    ~Scratch() { NumberFree(p_, n_ * sizeof(uint32_t)); }
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
     uint32_t* get() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
 
 private:
+    size_t n_;
     uint32_t* p_;
 };
 
@@ -48,9 +50,7 @@ private:
 BigInt::~BigInt() { Release(); }
 
 void BigInt::Release() noexcept {
-    // Numbers hold key material (primes, private exponents): wipe before handing memory back.
-    if (words != nullptr) explicit_bzero(words, static_cast<size_t>(capacity) * sizeof(uint32_t));
-    NumberFree(words);
+    NumberFree(words, static_cast<size_t>(capacity) * sizeof(uint32_t));
     words = nullptr;
     length = 0;
     capacity = 0;
@@ -114,7 +114,7 @@ int ReserveWords(BigInt& x, uint32_t n) {
     if (block == nullptr) return -1;
     // Only the words in use carry the value; the rest of the old block is stale.
     CopyWords(block, x.words, x.length);
-    NumberFree(x.words);
+    NumberFree(x.words, static_cast<size_t>(x.capacity) * sizeof(uint32_t));
     x.words = block;
     x.capacity = static_cast<uint32_t>(rounded);
     return 0;
@@ -287,13 +287,14 @@ namespace {
 int DivideLimbs(BigInt* q, BigInt& r, const BigInt& n, const BigInt& d, uint32_t nl, uint32_t dl) {
     using limbs::u64;
     const size_t nL = (nl + 1) / 2, dL = (dl + 1) / 2, qL = nL - dL + 1;
-    auto* u = static_cast<u64*>(NumberAlloc((nL + 1 + dL + qL) * sizeof(u64)));
+    const size_t bytes = (nL + 1 + dL + qL) * sizeof(u64);
+    auto* u = static_cast<u64*>(NumberAlloc(bytes));
     if (u == nullptr) return -1;
     u64* v = u + nL + 1;
     u64* quotient = v + dL;
     if ((q != nullptr && ReserveWords(*q, static_cast<uint32_t>(2 * qL)) != 0) ||
         ReserveWords(r, static_cast<uint32_t>(2 * dL)) != 0) {
-        NumberFree(u);
+        NumberFree(u, bytes);
         return -1;
     }
     auto load = [](const uint32_t* w, size_t words, size_t i) {
@@ -331,7 +332,7 @@ int DivideLimbs(BigInt* q, BigInt& r, const BigInt& n, const BigInt& d, uint32_t
     }
     r.length = static_cast<uint32_t>(2 * dL);
     Normalise(r);
-    NumberFree(u);
+    NumberFree(u, bytes);
     return 0;
 }
 

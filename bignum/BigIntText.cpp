@@ -104,7 +104,7 @@ int BigInt::ToText(int base, char* buffer, size_t size) const {
                 rem /= 10;
             }
         }
-        NumberFree(work);
+        NumberFree(work, n * sizeof(uint32_t));
         if (!ok) return 0;
     }
     std::memmove(buffer, buffer + pos, size - pos);

@@ -42,12 +42,13 @@ bool Bit(const BigInt& x, size_t i) { return ((x.words[i / 32] >> (i % 32)) & 1)
 class Block {
 public:
     Block() = default;
-    explicit Block(size_t words) : p_(static_cast<W*>(NumberAlloc(words * sizeof(W)))) {}
-    ~Block() { NumberFree(p_); }
+    explicit Block(size_t words) : p_(static_cast<W*>(NumberAlloc(words * sizeof(W)))), words_(words) {}
+    ~Block() { NumberFree(p_, words_ * sizeof(W)); }
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
     Block& operator=(Block&& o) noexcept {
         std::swap(p_, o.p_);
+        std::swap(words_, o.words_);
         return *this;
     }
     W* get() const { return p_; }
@@ -55,6 +56,7 @@ public:
 
 private:
     W* p_ = nullptr;
+    size_t words_ = 0;
 };
 
 // Montgomery context over 64-bit limbs (R = 2^(64 * limbs)), its modulus padded to whole limbs.

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/Wipe.h"
+
 namespace morvane {
 
 using std::size_t;
@@ -161,32 +163,17 @@ int PrimeTest(const BigInt& x, PrimeCallback callback, void* context) {
     return PrimeTest(x, e, a, callback, context);
 }
 
-namespace {
-
-class SearchState {
-public:
-    ~SearchState() {
-        // The window tells where the prime was found: wipe it so no trace outlives the search.
-        volatile uint8_t* w = window_;
-        for (size_t i = 0; i < sizeof window_; ++i) w[i] = 0;
-        volatile uint8_t* p = primes_;
-        for (size_t i = 0; i < sizeof primes_; ++i) p[i] = 0;
-    }
-    uint8_t window_[kWindowBytes];
-    uint8_t primes_[kPrimeTableBytes];
-};
-
-}  // namespace
-
 int PrimeSearch(BigInt& x, PrimeCallback callback, void* context, const uint32_t* exclusions,
                 size_t exclusionCount) {
     if ((LowWord(x) & 1) == 0 && AddWord(x, 1) != 0) return -1;
-    SearchState state;
-    uint8_t* window = state.window_;
+    // The window tells where the prime was found: it is wiped when the search ends.
+    SecretArray<uint8_t, kWindowBytes> windowBytes;
+    uint8_t* window = windowBytes.data();
+    uint8_t primes[kPrimeTableBytes];
     BigInt e, a;
     for (;;) {
-        BuildPrimeTable(state.primes_);
-        BuildWindow(window, state.primes_, x);
+        BuildPrimeTable(primes);
+        BuildWindow(window, primes, x);
         for (size_t k = 0; k < exclusionCount; ++k) {
             if (exclusions[k] >= 3) ExcludeResidue(window, x, exclusions[k]);
         }

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Wipe.h"
+
 namespace morvane {
 
 namespace {
@@ -45,7 +47,11 @@ void* NumberAlloc(std::size_t bytes) {
     return std::malloc(bytes == 0 ? 1 : bytes);
 }
 
-void NumberFree(void* block) { std::free(block); }
+void NumberFree(void* block, std::size_t bytes) noexcept {
+    if (block == nullptr) return;
+    WipeBytes(block, bytes);
+    std::free(block);
+}
 
 std::size_t SafeBlockSize(const void* block) {
     if (block == nullptr) return 0;
@@ -55,7 +61,9 @@ std::size_t SafeBlockSize(const void* block) {
 }
 
 void SafeFree(void* block) {
-    if (block != nullptr) std::free(HeaderOf(block));
+    if (block == nullptr) return;
+    WipeBytes(block, SafeBlockSize(block));
+    std::free(HeaderOf(block));
 }
 
 int SafeAlloc(void** block, std::size_t count, std::size_t elementSize) {

@@ -21,7 +21,7 @@ int SafeAlloc(T** block, std::size_t count) {
     return result;
 }
 
-// Releases a block obtained from SafeAlloc; null is accepted.
+// Wipes and releases a block obtained from SafeAlloc; null is accepted.
 void SafeFree(void* block);
 
 // Size in bytes of a block obtained from SafeAlloc; 0 for null.
@@ -30,7 +30,9 @@ std::size_t SafeBlockSize(const void* block);
 // Raw allocation used by every number routine for words and scratch space. Returns null
 // when memory runs out (or when a test has armed an allocation failure).
 void* NumberAlloc(std::size_t bytes);
-void NumberFree(void* block);
+// Wipes the block's bytes (numbers hold primes and private exponents) and releases it;
+// null is accepted.
+void NumberFree(void* block, std::size_t bytes) noexcept;
 
 // Test hook: after `successes` further successful allocations through NumberAlloc or
 // SafeAlloc, the next `failures` allocations fail (all of them when failures is negative).

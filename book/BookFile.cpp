@@ -14,6 +14,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Wipe.h"
 
 namespace morvane {
 
@@ -42,19 +43,6 @@ std::optional<std::string> AskPassword(KeyTree& tree, int mode, const std::strin
     return tree.desktop->AskPassword(mode, preset);
 }
 
-// Decrypted books hold private keys: clear them before the memory goes back.
-void Wipe(std::vector<std::uint8_t>& v)
-{
-    volatile std::uint8_t* p = v.data();
-    for (std::size_t i = 0; i < v.size(); ++i)
-        p[i] = 0;
-}
-
-struct WipeOnExit {
-    std::vector<std::uint8_t>& v;
-    ~WipeOnExit() { Wipe(v); }
-};
-
 bool DigestEquals(const Md5Bytes& d, const std::uint8_t* p)
 {
     return std::memcmp(d.data(), p, kMd5Size) == 0;
@@ -67,7 +55,7 @@ bool AskBookPassword(KeyTree& tree)
     auto entry = AskPassword(tree, kPasswordBook, tree.loginPassword);
     if (!entry)
         return false;
-    tree.bookPassword = *entry;
+    TakeSecret(tree.bookPassword, *entry);
     return true;
 }
 
@@ -136,6 +124,7 @@ int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::ui
     // can never be opened again, so refuse to write it over a good one.
     if (tree.book.ChildCount(Node{}) != 1 || password.empty())
         return -1;
+    // Decrypted books hold private keys: wiped before the memory goes back.
     std::vector<std::uint8_t> stream, plain, cipherText;
     WipeOnExit w1{stream}, w2{plain};
     try {
@@ -217,14 +206,15 @@ LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, cons
     }
 
     std::string candidate = tree.bookPassword;
+    WipeOnExit wipeCandidate{candidate};
     while (!DigestEquals(Md5Of(candidate), file.data())) {
         Warn(tree, Gbk("通讯簿密码MD5验证未能通过!重新输入打开通讯簿的密码!"));
         auto entry = AskPassword(tree, kPasswordLogin, std::string());
         if (!entry)
             return {1, -1};
-        candidate = *entry;
+        TakeSecret(candidate, *entry);
     }
-    tree.bookPassword = candidate;
+    ReplaceSecret(tree.bookPassword, candidate);
 
     std::vector<std::uint8_t> stream;
     WipeOnExit w{stream};
@@ -293,7 +283,7 @@ bool OpenBookCommand(KeyTree& tree)
         auto entry = AskPassword(tree, kPasswordBook, std::string());
         if (!entry)
             return true;
-        tree.bookPassword = *entry;
+        TakeSecret(tree.bookPassword, *entry);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "book/KeyTree.h"
 
+#include "platform/Wipe.h"
+
 namespace morvane {
 
 KeyTree::KeyTree(Desktop* d) : desktop(d)
@@ -10,7 +12,11 @@ KeyTree::KeyTree(Desktop* d) : desktop(d)
     engine[0].owner = engine[1].owner = this;
 }
 
-KeyTree::~KeyTree() = default;
+KeyTree::~KeyTree()
+{
+    Wipe(bookPassword);
+    Wipe(loginPassword);
+}
 
 void KeyTree::SetDesktop(Desktop* d)
 {

@@ -12,6 +12,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Wipe.h"
 
 namespace morvane {
 
@@ -161,12 +162,13 @@ bool StartUp(KeyTree& tree, bool* firstStart)
         if (!entry)
             return false;
         if (first || CheckPassword(tree.desktop, runPath, *entry)) {
-            tree.loginPassword = *entry;
+            TakeSecret(tree.loginPassword, *entry);
             break;
         }
+        Wipe(*entry);
     }
 
-    tree.bookPassword = tree.loginPassword;
+    ReplaceSecret(tree.bookPassword, tree.loginPassword);
     if (!tree.book.Empty())
         RemoveItems(tree, Node{});
     BuildSampleBook(tree.book);
@@ -233,9 +235,12 @@ int ChangeLoginPassword(KeyTree& tree)
             auto entry = AskPassword(tree, kPasswordConfirmOld);
             if (!entry)
                 return 0;
-            if (entry->empty())
+            const bool empty = entry->empty();
+            const bool same = *entry == tree.loginPassword;
+            Wipe(*entry);
+            if (empty)
                 continue;
-            if (*entry == tree.loginPassword)
+            if (same)
                 break;
             Warn(tree.desktop, Gbk("密码MD5验证未能通过!"));
         }
@@ -244,8 +249,8 @@ int ChangeLoginPassword(KeyTree& tree)
     if (!entry)
         return 0;
     if (tree.loginPassword == tree.bookPassword)
-        tree.bookPassword = *entry;
-    tree.loginPassword = *entry;
+        ReplaceSecret(tree.bookPassword, *entry);
+    TakeSecret(tree.loginPassword, *entry);
     return 1;
 }
 

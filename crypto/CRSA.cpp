@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "crypto/CRandom.h"
+#include "platform/Wipe.h"
 
 namespace morvane {
 
@@ -16,47 +17,11 @@ constexpr std::uint32_t kExcludedResidue = 65537;
 constexpr std::uint32_t kTopTwoBits = 0xC0;
 constexpr std::uint32_t kOdd = 1;
 
-// Key material should not linger in freed memory.
-void Wipe(BigInt& x)
-{
-    if (x.words != nullptr) {
-        volatile std::uint32_t* w = x.words;
-        for (std::uint32_t i = 0; i < x.capacity; ++i)
-            w[i] = 0;
-    }
-    x.Release();
-}
-
-void WipeBytes(std::uint8_t* p, std::size_t n)
-{
-    volatile std::uint8_t* v = p;
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = 0;
-}
-
 int StopOrFail(int result, int& status)
 {
     status = (result == kPrimeStopUser || result == kPrimeStopClosing) ? result : -1;
     return status;
 }
-
-// Wipes the listed numbers when the scope ends, however it ends.
-template <std::size_t Count>
-class WipeOnExit {
-public:
-    template <class... Numbers>
-    explicit WipeOnExit(Numbers&... numbers) : list_{&numbers...} {}
-    ~WipeOnExit()
-    {
-        for (BigInt* x : list_)
-            Wipe(*x);
-    }
-    WipeOnExit(const WipeOnExit&) = delete;
-    WipeOnExit& operator=(const WipeOnExit&) = delete;
-
-private:
-    BigInt* list_[Count];
-};
 
 bool AllZero(const std::uint8_t* p, std::size_t n)
 {
@@ -108,15 +73,8 @@ int ShowBytes(const CRSA& rsa, const BigInt& number, int from, int to)
 
 } // namespace
 
-CRSA::~CRSA()
-{
-    Wipe(P);
-    Wipe(Q);
-    Wipe(E);
-    Wipe(U);
-    Wipe(N);
-    Wipe(D);
-}
+// The numbers wipe their own words when they are released.
+CRSA::~CRSA() = default;
 
 std::uint32_t CRSA::ModulusBytes() const
 {
@@ -135,7 +93,6 @@ int CRSA::GeneratePrimes(int bits, PrimeCallback progress, void* context, int& s
     }
     const int h = bits / 2;
     BigInt candidate, distance;
-    WipeOnExit<2> guard(candidate, distance);
 
     // P: the smaller factor.
     if (random->RandomNumber(candidate, h - 17, kTopTwoBits, kOdd, static_cast<std::uint32_t>(h - 3)) != 1) {
@@ -205,7 +162,6 @@ int CRSA::ComputeKey(int& status)
         return -1;
 
     BigInt p1, q1, g, quotient, rest, lambda, d, u, n;
-    WipeOnExit<9> guard(p1, q1, g, quotient, rest, lambda, d, u, n);
     if (Copy(p1, P) != 0 || SubWord(p1, 1) < 0 || Copy(q1, Q) != 0 || SubWord(q1, 1) < 0 || Gcd(g, p1, q1) != 0 ||
         DivMod(quotient, rest, p1, g) != 0)
         return -1;
@@ -240,7 +196,6 @@ int CRSA::PublicPower(BigInt& result, const BigInt& x) const
 int CRSA::PrivatePower(BigInt& result, const BigInt& x) const
 {
     BigInt p1, q1, d1, d2, m1, m2, t, s, h, base;
-    WipeOnExit<10> guard(p1, q1, d1, d2, m1, m2, t, s, h, base);
     // d1 = D mod (P - 1), m1 = (x mod P)^d1 mod P; the same for Q.
     if (Copy(p1, P) != 0 || SubWord(p1, 1) < 0 || Mod(d1, D, p1) != 0 || Mod(base, x, P) != 0 ||
         ExpMod(m1, base, d1, P) != 1)
@@ -409,8 +364,7 @@ int CRSA::SelfTest(int& failed)
                 failed = -1;
         }
     }
-    if (!opened.empty())
-        WipeBytes(opened.data(), opened.size());
+    Wipe(opened);
     busy = wasBusy;
     return 1;
 }

@@ -15,6 +15,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Wipe.h"
 
 namespace morvane {
 
@@ -36,13 +37,6 @@ void WriteLe32(std::uint8_t* p, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void Wipe(void* p, std::size_t n)
-{
-    volatile std::uint8_t* v = static_cast<volatile std::uint8_t*>(p);
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = 0;
 }
 
 bool FillFromUrandom(std::uint8_t* dst, std::size_t n)
@@ -98,7 +92,7 @@ CRandom::CRandom()
 
 CRandom::~CRandom()
 {
-    Wipe(pool_.data(), pool_.size());
+    WipeBytes(pool_.data(), pool_.size());
     delete ownCipher_;
 }
 
@@ -181,7 +175,7 @@ int CRandom::RandomNumber(BigInt& x, int bits, std::uint32_t top, std::uint32_t 
         if (remaining == 0)
             buf[0] |= static_cast<std::uint8_t>(low & 0xFF);
         if (InsertBytes(x, buf, remaining, chunk) != 1) {
-            Wipe(buf, sizeof(buf));
+            WipeBytes(buf, sizeof(buf));
             return -1;
         }
         placed += chunk;
@@ -190,7 +184,7 @@ int CRandom::RandomNumber(BigInt& x, int bits, std::uint32_t top, std::uint32_t 
         chunk = remaining < 64 ? remaining : 64;
         PickBytes(buf, sizeof(buf), chunk, 0);
     }
-    Wipe(buf, sizeof(buf));
+    WipeBytes(buf, sizeof(buf));
     return 1;
 }
 
@@ -217,12 +211,13 @@ int CRandom::SaveSeed()
     std::uint8_t plain[kSeedPlainSize];
     std::memcpy(plain, pool_.data(), kPoolSize);
     Md5Digest(pool_.data(), kPoolSize, plain + kPoolSize);
-    const std::string password = loginPassword_ ? *loginPassword_ : std::string();
+    // Read in place: a copy of the password would linger in freed memory.
+    const std::string_view password = loginPassword_ ? std::string_view(*loginPassword_) : std::string_view();
     std::vector<std::uint8_t> cipher;
     const int enciphered = Cipher().Encrypt(cipher, plain, sizeof(plain),
                                             reinterpret_cast<const std::uint8_t*>(password.data()),
                                             password.size(), 256, 256, kCipherBlockChaining);
-    Wipe(plain, sizeof(plain));
+    WipeBytes(plain, sizeof(plain));
     if (enciphered != 1)
         return 0;
 
@@ -267,8 +262,10 @@ int CRandom::LoadSeed()
         Warn(Gbk("文件长度错误"));
         return 0;
     }
-    const std::string password = loginPassword_ ? *loginPassword_ : std::string();
+    // Read in place: a copy of the password would linger in freed memory.
+    const std::string_view password = loginPassword_ ? std::string_view(*loginPassword_) : std::string_view();
     std::vector<std::uint8_t> plain;
+    WipeOnExit wipePlain{plain};
     if (Cipher().Decrypt(plain, file->data() + 8, cipherLen,
                          reinterpret_cast<const std::uint8_t*>(password.data()),
                          password.size()) != 1)
@@ -287,7 +284,6 @@ int CRandom::LoadSeed()
             std::memcpy(pool_.data(), plain.data(), kPoolSize);
         }
     }
-    Wipe(plain.data(), plain.size());
     return result;
 }
 

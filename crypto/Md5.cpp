@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/Wipe.h"
+
 namespace morvane {
 
 namespace {
@@ -175,9 +177,7 @@ void Md5Final(Md5Context& ctx, std::uint8_t digest[kMd5Size])
         for (int k = 0; k < 4; ++k)
             digest[4 * i + k] = static_cast<std::uint8_t>(ctx.state[i] >> (8 * k));
     // The context held message bytes and the state: leave nothing behind.
-    volatile std::uint8_t* p = reinterpret_cast<volatile std::uint8_t*>(&ctx);
-    for (std::size_t i = 0; i < sizeof(ctx); ++i)
-        p[i] = 0;
+    WipeBytes(&ctx, sizeof(ctx));
 }
 
 void Md5Digest(const void* data, std::size_t len, std::uint8_t digest[kMd5Size])

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/Wipe.h"
+
 namespace morvane {
 
 namespace {
@@ -107,13 +109,6 @@ bool ValidWords(int n)
     return n == 4 || n == 6 || n == 8;
 }
 
-void Wipe(void* p, std::size_t n)
-{
-    volatile std::uint8_t* v = static_cast<volatile std::uint8_t*>(p);
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = 0;
-}
-
 std::uint32_t ReadLe32(const std::uint8_t* p)
 {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -150,7 +145,7 @@ int CRijndael::SetKey(const std::uint8_t* key, std::size_t keyLen, int blockWord
     std::fill(std::begin(ek_), std::end(ek_), 0u);
     for (int i = 0; i < nk_; ++i)
         ek_[i] = ReadLe32(k + 4 * i);
-    Wipe(k, sizeof(k));
+    WipeBytes(k, sizeof(k));
     std::uint8_t rcon = 1;
     for (int i = nk_; i < total; ++i) {
         std::uint32_t w = ek_[i - 1];
@@ -257,8 +252,8 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     if (dataLen > 0xFFFFFFFFu)
         return -1;
     OnExit wipe{[this] {
-        Wipe(ek_, sizeof(ek_));
-        Wipe(dk_, sizeof(dk_));
+        WipeBytes(ek_, sizeof(ek_));
+        WipeBytes(dk_, sizeof(dk_));
     }};
     if (SetKey(password, passwordLen, blockBits / 32, keyBits / 32) != 1)
         return -1;
@@ -290,7 +285,7 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
                 x[i] = static_cast<std::uint8_t>((i < n ? data[off + i] : 0) ^ chain[i]);
             EncryptBlock(x, ct + off);
             std::memcpy(chain, ct + off, bs);
-            Wipe(x, sizeof(x));
+            WipeBytes(x, sizeof(x));
         }
     } else {
         std::uint8_t e[32];
@@ -300,7 +295,7 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
             std::memmove(chain, chain + 1, bs - 1);
             chain[bs - 1] = ct[i];
         }
-        Wipe(e, sizeof(e));
+        WipeBytes(e, sizeof(e));
     }
     return 1;
 }
@@ -325,8 +320,8 @@ int CRijndael::Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     if (mode == kCipherBlockChaining && cipherLen % bs != 0)
         return -1;
     OnExit wipe{[this] {
-        Wipe(ek_, sizeof(ek_));
-        Wipe(dk_, sizeof(dk_));
+        WipeBytes(ek_, sizeof(ek_));
+        WipeBytes(dk_, sizeof(dk_));
     }};
     if (SetKey(password, passwordLen, nb, nk) != 1)
         return -1;
@@ -350,7 +345,7 @@ int CRijndael::Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
                 out[off + i] = x[i] ^ chain[i];
             std::memcpy(chain, ct + off, bs);
         }
-        Wipe(x, sizeof(x));
+        WipeBytes(x, sizeof(x));
     } else {
         std::uint8_t e[32];
         for (std::size_t i = 0; i < length; ++i) {
@@ -359,7 +354,7 @@ int CRijndael::Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
             std::memmove(chain, chain + 1, bs - 1);
             chain[bs - 1] = ct[i];
         }
-        Wipe(e, sizeof(e));
+        WipeBytes(e, sizeof(e));
     }
     return 1;
 }
