@@ -125,7 +125,10 @@ int Reserve(BigInt& x, uint32_t bits) {
 }
 
 int Copy(BigInt& dst, const BigInt& src) {
-    if (&dst == &src) return 0;
+    if (&dst == &src) {
+        Normalise(dst);
+        return 0;
+    }
     const uint32_t n = Sig(src);
     if (ReserveWords(dst, n) != 0) return -1;
     CopyWords(dst.words, src.words, n);

@@ -333,6 +333,199 @@ TEST(BigIntVersusGmp, GcdAndInverse) {
     EXPECT_GT(inverses, 50);
 }
 
+// x with `extra` zero words above its value (a form every routine must accept).
+void PadWithZeros(BigInt& x, std::uint32_t extra) {
+    ASSERT_EQ(ReserveWords(x, x.length + extra), 0);
+    ZeroWords(x.words + x.length, extra);
+    x.length += extra;
+}
+
+// The result has the expected value and no leading zero word.
+::testing::AssertionResult Gives(const BigInt& x, mpz_srcptr want) {
+    Mpz expected;
+    mpz_set(expected.get(), want);
+    if (HexOf(x) != expected.Hex()) return ::testing::AssertionFailure() << HexOf(x) << " != " << expected.Hex();
+    if (!Normal(x)) return ::testing::AssertionFailure() << "length " << x.length << " has leading zero words";
+    return ::testing::AssertionSuccess();
+}
+
+TEST(BigIntVersusGmp, LeadingZeroWordsInAndNormalFormOutWithDestinationOverSource) {
+    // The reported shape: words {5, 0} against a two-word divisor.
+    BigInt x, d, q, e;
+    Mpz five;
+    mpz_set_ui(five.get(), 5);
+    auto reset = [&] {
+        ASSERT_EQ(SetWord(x, 5), 0);
+        PadWithZeros(x, 1);
+    };
+    ASSERT_EQ(SetWord(d, 1), 0);
+    ASSERT_EQ(ShiftLeft(d, 32), 0);
+    ASSERT_EQ(AddWord(d, 1), 0);
+    ASSERT_EQ(SetWord(e, 1), 0);
+    reset();
+    ASSERT_EQ(Copy(x, x), 0);
+    EXPECT_TRUE(Gives(x, five.get()));
+    reset();
+    ASSERT_EQ(Mod(x, x, d), 0);
+    EXPECT_TRUE(Gives(x, five.get()));
+    reset();
+    ASSERT_EQ(DivMod(q, x, x, d), 0);
+    EXPECT_TRUE(Gives(x, five.get()));
+    reset();
+    ASSERT_EQ(ExpMod(x, x, e, d), 1);
+    EXPECT_TRUE(Gives(x, five.get()));
+
+    Operands rnd(11);
+    BigInt a, b, m, n, t, r;
+    Mpz ma, mb, mm, mn, me, want, want2;
+    for (int iter = 0; iter < 300 && !HasFailure(); ++iter) {
+        SCOPED_TRACE(iter);
+        const std::uint32_t big = iter < 200 ? 12 : 70;
+        rnd.Fill(a, rnd.Length(big));
+        rnd.Fill(b, rnd.Length(big));
+        rnd.Fill(n, rnd.Length(2 * big));
+        rnd.Fill(m, rnd.Length(big));
+        m.words[0] |= 1;
+        rnd.Fill(e, rnd.Length(iter % 3 == 0 ? 1 : big));
+        if (iter % 10 == 0) SetWord(e, iter % 20 == 0 ? 1 : 0);
+        ma.Set(a);
+        mb.Set(b);
+        mm.Set(m);
+        mn.Set(n);
+        me.Set(e);
+        // Every operand carries 1 to 3 zero words on top.
+        for (BigInt* v : {&a, &b, &m, &n, &e}) PadWithZeros(*v, 1 + rnd.Below(3));
+        const std::uint32_t w = rnd.Below(4) == 0 ? 0 : rnd.Word();
+        const auto with = [&](const BigInt& v) {
+            EXPECT_EQ(Copy(x, v), 0);
+            PadWithZeros(x, 1 + rnd.Below(3));
+        };
+
+        with(a);
+        ASSERT_EQ(Copy(x, x), 0);
+        EXPECT_TRUE(Gives(x, ma.get()));
+        ASSERT_EQ(Copy(t, a), 0);
+        EXPECT_TRUE(Gives(t, ma.get()));
+
+        mpz_add(want.get(), ma.get(), mb.get());
+        with(a);
+        ASSERT_EQ(Add(x, b), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_add(want.get(), ma.get(), ma.get());
+        with(a);
+        ASSERT_EQ(Add(x, x), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_sub(want.get(), ma.get(), mb.get());
+        mpz_abs(want.get(), want.get());
+        with(a);
+        ASSERT_GE(Sub(x, b), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_set_ui(want.get(), 0);
+        with(a);
+        ASSERT_EQ(Sub(x, x), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_add_ui(want.get(), ma.get(), w);
+        with(a);
+        ASSERT_EQ(AddWord(x, w), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+
+        mpz_mul(want.get(), ma.get(), mb.get());
+        with(a);
+        ASSERT_EQ(Mul(x, x, b), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        with(b);
+        ASSERT_EQ(Mul(x, a, x), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_mul(want.get(), ma.get(), ma.get());
+        with(a);
+        ASSERT_EQ(Mul(x, x, x), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        with(a);
+        ASSERT_EQ(Square(x, x), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_mul_ui(want.get(), ma.get(), w);
+        with(a);
+        ASSERT_EQ(MulWord(x, x, w), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+
+        // Division with the dividend or the divisor as a destination.
+        mpz_tdiv_qr(want.get(), want2.get(), mn.get(), mb.get());
+        with(n);
+        ASSERT_EQ(DivMod(q, x, x, b), 0);
+        EXPECT_TRUE(Gives(q, want.get()));
+        EXPECT_TRUE(Gives(x, want2.get()));
+        with(n);
+        ASSERT_EQ(DivMod(x, r, x, b), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        EXPECT_TRUE(Gives(r, want2.get()));
+        with(b);
+        ASSERT_EQ(DivMod(q, x, n, x), 0);
+        EXPECT_TRUE(Gives(q, want.get()));
+        EXPECT_TRUE(Gives(x, want2.get()));
+        with(n);
+        ASSERT_EQ(Mod(x, x, b), 0);
+        EXPECT_TRUE(Gives(x, want2.get()));
+        with(b);
+        ASSERT_EQ(Mod(x, n, x), 0);
+        EXPECT_TRUE(Gives(x, want2.get()));
+        // A dividend shorter than the divisor comes back as it is.
+        mpz_tdiv_r(want.get(), ma.get(), mn.get());
+        with(a);
+        ASSERT_EQ(Mod(x, x, n), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+
+        const std::uint32_t bits = rnd.Below(100);
+        mpz_mul_2exp(want.get(), ma.get(), bits);
+        with(a);
+        ASSERT_EQ(ShiftLeft(x, bits), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_fdiv_q_2exp(want.get(), ma.get(), bits);
+        with(a);
+        ShiftRight(x, bits);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_fdiv_q_2exp(want.get(), ma.get(), mpz_scan1(ma.get(), 0));
+        with(a);
+        MakeOdd(x);
+        EXPECT_TRUE(Gives(x, want.get()));
+
+        // Exponentiation with the base, the exponent or the modulus as the destination.
+        mpz_powm(want.get(), ma.get(), me.get(), mm.get());
+        with(a);
+        ASSERT_EQ(ExpMod(x, x, e, m), 1);
+        EXPECT_TRUE(Gives(x, want.get()));
+        with(e);
+        ASSERT_EQ(ExpMod(x, a, x, m), 1);
+        EXPECT_TRUE(Gives(x, want.get()));
+        with(m);
+        ASSERT_EQ(ExpMod(x, a, e, x), 1);
+        EXPECT_TRUE(Gives(x, want.get()));
+        mpz_set_ui(want2.get(), 2);
+        mpz_powm(want.get(), want2.get(), me.get(), mm.get());
+        with(e);
+        ASSERT_EQ(TwoExpMod(x, x, m), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        with(m);
+        ASSERT_EQ(TwoExpMod(x, e, x), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+
+        mpz_gcd(want.get(), ma.get(), mb.get());
+        with(a);
+        ASSERT_EQ(Gcd(x, x, b), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        with(b);
+        ASSERT_EQ(Gcd(x, a, x), 0);
+        EXPECT_TRUE(Gives(x, want.get()));
+        if (mpz_cmp_ui(mm.get(), 1) > 0 && mpz_invert(want.get(), ma.get(), mm.get()) != 0) {
+            with(a);
+            ASSERT_EQ(Inverse(x, x, m), 0);
+            EXPECT_TRUE(Gives(x, want.get()));
+            with(m);
+            ASSERT_EQ(Inverse(x, a, x), 0);
+            EXPECT_TRUE(Gives(x, want.get()));
+        }
+    }
+}
+
 TEST(BigIntVersusGmp, TextRoundTrips) {
     Operands rnd(9);
     BigInt a, x;
