@@ -61,7 +61,7 @@ BigInt::BigInt(const BigInt& other) {
 }
 
 BigInt& BigInt::operator=(const BigInt& other) {
-    Copy(*this, other);
+    (void)Copy(*this, other);  // on failure the old value stays, as documented
     return *this;
 }
 
@@ -80,26 +80,27 @@ BigInt& BigInt::operator=(BigInt&& other) noexcept {
     return *this;
 }
 
+// The chaining forms cannot report a failure; the number keeps a valid value.
 BigInt& BigInt::Assign(uint32_t w) {
-    SetWord(*this, w);
+    (void)SetWord(*this, w);
     return *this;
 }
 
 BigInt& BigInt::Assign(const BigInt& other) {
-    Copy(*this, other);
+    (void)Copy(*this, other);
     return *this;
 }
 
 bool BigInt::EqualsWord(uint32_t w) const { return CompareWord(*this, w) == 0; }
 
 BigInt& BigInt::AddInPlace(uint32_t w) {
-    AddWord(*this, w);
+    (void)AddWord(*this, w);
     return *this;
 }
 
 BigInt& BigInt::MulInPlace(uint32_t w) {
     BigInt temp;
-    if (Copy(temp, *this) == 0) MulWord(*this, temp, w);
+    if (Copy(temp, *this) == 0) (void)MulWord(*this, temp, w);
     return *this;
 }
 
@@ -277,7 +278,7 @@ int MulWord(BigInt& dst, const BigInt& src, uint32_t w) {
     // Growing keeps the value, and the word loop reads each word before writing it, so the
     // destination may be the source.
     if (ReserveWords(dst, n + 1) != 0) return -1;
-    MulWordSpan(dst.words, src.words, n, w);
+    (void)MulWordSpan(dst.words, src.words, n, w);  // the carry word lands in words[n] too
     dst.length = n + 1;
     Normalise(dst);
     return 0;
@@ -348,12 +349,12 @@ uint32_t DivShifted(uint32_t* q, uint32_t* a, uint32_t nl, const uint32_t* dw, u
     uint32_t extra = 0;
     if (s != 0) {
         CopyWords(shifted, dw, dl);
-        ShiftLeftSpan(shifted, dl, s);
+        (void)ShiftLeftSpan(shifted, dl, s);  // s is the top word's leading zero count
         b = shifted;
         extra = ShiftLeftSpan(a, nl, s);
     }
     const uint32_t top = bignum_detail::DivNormalised(q, a, nl, extra, b, dl);
-    if (s != 0) ShiftRightSpan(a, dl, s);
+    if (s != 0) (void)ShiftRightSpan(a, dl, s);  // a remainder of the shifted values has s low zero bits
     return top;
 }
 
@@ -371,8 +372,7 @@ int DivModDistinct(BigInt& q, BigInt& r, const BigInt& n, const BigInt& d) {
         q.words[nl - 1] = DivWordSpan(q.words, &rem, n.words, nl, d.words[0]);
         q.length = nl;
         Normalise(q);
-        SetWord(r, rem);
-        return 0;
+        return SetWord(r, rem);
     }
     if (dl >= 3) return DivideLimbs(&q, r, n, d, nl, dl);
     const unsigned s = static_cast<unsigned>(__builtin_clz(d.words[dl - 1]));
@@ -468,7 +468,7 @@ int ShiftRight(BigInt& x, uint32_t bits) {
     }
     if (ws != 0) std::memmove(x.words, x.words + ws, (n - ws) * sizeof(uint32_t));
     n -= ws;
-    if (bs != 0) ShiftRightSpan(x.words, n, bs);
+    if (bs != 0) (void)ShiftRightSpan(x.words, n, bs);  // the bits shifted out are dropped
     x.length = n;
     Normalise(x);
     return static_cast<int>(x.length);
@@ -488,7 +488,7 @@ int MakeOdd(BigInt& x) {
     }
     const unsigned tz = static_cast<unsigned>(__builtin_ctz(x.words[0]));
     if (tz != 0) {
-        ShiftRightSpan(x.words, n, tz);
+        (void)ShiftRightSpan(x.words, n, tz);  // only zero bits go out
         if (x.words[n - 1] == 0) --n;
     }
     x.length = n;

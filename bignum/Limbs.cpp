@@ -177,7 +177,7 @@ void Mont::Reduce(W* r, W* tt) const {
         Put(tt, i, AddMul1(tt + 2 * i, m, n, q));
     }
     const u64 cy = AddN(r, tt + 2 * n, tt, n);
-    if (cy != 0 || Cmp(r, m, n) >= 0) SubN(r, r, m, n);
+    if (cy != 0 || Cmp(r, m, n) >= 0) (void)SubN(r, r, m, n);  // a borrow here only cancels cy
 }
 
 void Mont::MulMod(W* r, const W* a, const W* b) const {

@@ -38,15 +38,15 @@ inline u64 At(const W* p, std::size_t i) { return Load(p + 2 * i); }
 inline void Put(W* p, std::size_t i, u64 v) { Store(p + 2 * i, v); }
 
 // r[0..n) = a[0..n) * b; returns the carry limb.
-u64 Mul1(W* r, const W* a, std::size_t n, u64 b);
+[[nodiscard]] u64 Mul1(W* r, const W* a, std::size_t n, u64 b);
 // r[0..n) += a[0..n) * b; returns the carry limb.
-u64 AddMul1(W* r, const W* a, std::size_t n, u64 b);
+[[nodiscard]] u64 AddMul1(W* r, const W* a, std::size_t n, u64 b);
 // r[0..n) = a + b; returns the carry (r may equal a or b).
-u64 AddN(W* r, const W* a, const W* b, std::size_t n);
+[[nodiscard]] u64 AddN(W* r, const W* a, const W* b, std::size_t n);
 // r[0..n) = a - b; returns the borrow (r may equal a or b).
-u64 SubN(W* r, const W* a, const W* b, std::size_t n);
+[[nodiscard]] u64 SubN(W* r, const W* a, const W* b, std::size_t n);
 // Compares n limbs from the top: -1, 0, 1.
-int Cmp(const W* a, const W* b, std::size_t n);
+[[nodiscard]] int Cmp(const W* a, const W* b, std::size_t n);
 
 // prod[0..m+n) = a * b (no overlap; m, n >= 1).
 void Mul(W* prod, const W* a, std::size_t m, const W* b, std::size_t n);
@@ -66,7 +66,7 @@ struct Mont {
     void SqrMod(W* r, const W* a) const;              // r may equal a
 };
 
-u64 InverseLimb(u64 w);  // -(w^-1) mod 2^64 for odd w
+[[nodiscard]] u64 InverseLimb(u64 w);  // -(w^-1) mod 2^64 for odd w
 
 // Knuth's Algorithm D on plain limb arrays: u[0..n+m] (the top limb may be 0) divided by v[0..m)
 // with m >= 2 and the top bit of v[m-1] set. The quotient goes to q[0..n], the remainder is

@@ -25,8 +25,9 @@ void MontReduce(uint32_t* t, const uint32_t* m, size_t n, uint32_t inv) {
         topCarries += AddWordTo(t + i + n, n - i, c);
     }
     uint32_t* upper = t + n;
-    for (; topCarries != 0; --topCarries) SubSpan(upper, m, n);
-    while (CompareSpan(upper, m, n) >= 0) SubSpan(upper, m, n);
+    // The borrows of the first loop cancel the carries out of the top; the second borrows nothing.
+    for (; topCarries != 0; --topCarries) (void)SubSpan(upper, m, n);
+    while (CompareSpan(upper, m, n) >= 0) (void)SubSpan(upper, m, n);
 }
 
 namespace {
@@ -146,7 +147,7 @@ int TwoExpMod(BigInt& dst, const BigInt& exp, const BigInt& m) {
         c.mont.SqrMod(acc, acc);
         if (Bit(exp, i)) {
             const u64 carry = limbs::AddN(acc, acc, acc, c.n);
-            if (carry != 0 || limbs::Cmp(acc, mod, c.n) >= 0) limbs::SubN(acc, acc, mod, c.n);
+            if (carry != 0 || limbs::Cmp(acc, mod, c.n) >= 0) (void)limbs::SubN(acc, acc, mod, c.n);  // cancels carry
         }
     }
     return c.Finish(dst);

@@ -122,11 +122,11 @@ int PrimeTest(const BigInt& x, BigInt& e, BigInt& a, PrimeCallback callback, voi
         }
         s = 1;
         if (x8 == 5) {
-            ShiftRight(e, 1);
+            (void)ShiftRight(e, 1);
             s = 2;
         }
     } else {
-        ShiftRight(e, 2);
+        (void)ShiftRight(e, 2);
         if (TwoExpMod(a, e, x) != 0) return -1;
         if (CompareWord(a, 1) == 0) {
             first = 0;  // inconclusive: the full strong test to base 2 follows

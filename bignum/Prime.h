@@ -31,17 +31,17 @@ inline constexpr int kComposite = 0;
 // Base-2 Euler test, then strong tests to bases 2 (when the first test was inconclusive),
 // 3, 5, 7, 11, 13, 17. e and a are working values lent by the caller. Values below 19 and
 // even values are answered exactly without testing. The callback may be null.
-int PrimeTest(const BigInt& x, BigInt& e, BigInt& a, PrimeCallback callback, void* context);
-int PrimeTest(const BigInt& x, PrimeCallback callback = nullptr, void* context = nullptr);
+[[nodiscard]] int PrimeTest(const BigInt& x, BigInt& e, BigInt& a, PrimeCallback callback, void* context);
+[[nodiscard]] int PrimeTest(const BigInt& x, PrimeCallback callback = nullptr, void* context = nullptr);
 
 // Replaces x by the first probable prime at or above it (x is made odd first) that is not
 // 1 modulo any of the exclusion values (values below 3 are ignored). Returns 1 on success;
 // 3 or 4 when the callback asked to stop (x then holds the last candidate tried); -1 on
 // memory exhaustion or any other callback answer. Without a callback the search runs until
 // it finds a prime.
-int PrimeSearch(BigInt& x, PrimeCallback callback, void* context, const std::uint32_t* exclusions,
+[[nodiscard]] int PrimeSearch(BigInt& x, PrimeCallback callback, void* context, const std::uint32_t* exclusions,
                 std::size_t exclusionCount);
-int PrimeSearch(BigInt& x, PrimeCallback callback, void* context,
+[[nodiscard]] int PrimeSearch(BigInt& x, PrimeCallback callback, void* context,
                 std::initializer_list<std::uint32_t> exclusions = {});
 
 }  // namespace morvane

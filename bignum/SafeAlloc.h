@@ -11,10 +11,10 @@ namespace morvane {
 // Returns 1, or -1 when memory runs out or the size overflows; *block is then null and the
 // old block has been released (every caller abandons its whole operation on -1).
 // Blocks handled here must be released with SafeFree, never with free or delete.
-int SafeAlloc(void** block, std::size_t count, std::size_t elementSize);
+[[nodiscard]] int SafeAlloc(void** block, std::size_t count, std::size_t elementSize);
 
 template <typename T>
-int SafeAlloc(T** block, std::size_t count) {
+[[nodiscard]] int SafeAlloc(T** block, std::size_t count) {
     void* raw = *block;
     const int result = SafeAlloc(&raw, count, sizeof(T));
     *block = static_cast<T*>(raw);
@@ -25,11 +25,11 @@ int SafeAlloc(T** block, std::size_t count) {
 void SafeFree(void* block);
 
 // Size in bytes of a block obtained from SafeAlloc; 0 for null.
-std::size_t SafeBlockSize(const void* block);
+[[nodiscard]] std::size_t SafeBlockSize(const void* block);
 
 // Raw allocation used by every number routine for words and scratch space. Returns null
 // when memory runs out (or when a test has armed an allocation failure).
-void* NumberAlloc(std::size_t bytes);
+[[nodiscard]] void* NumberAlloc(std::size_t bytes);
 // Wipes the block's bytes (numbers hold primes and private exponents) and releases it;
 // null is accepted.
 void NumberFree(void* block, std::size_t bytes) noexcept;

@@ -177,7 +177,7 @@ void SquareSpan(uint32_t* prod, const uint32_t* a, size_t n) {
         prod[2 * ne + 1] = static_cast<uint32_t>(t2 >> 32);
         for (int twice = 0; twice < 2 && ne != 0; ++twice) {
             const uint32_t c = MulAddWord(prod + ne, a, ne, t);
-            AddWordTo(prod + 2 * ne, 2, c);
+            (void)AddWordTo(prod + 2 * ne, 2, c);  // the product fits: no carry out
         }
     }
 }
@@ -245,7 +245,7 @@ uint32_t DivNormalised(uint32_t* q, uint32_t* a, size_t n, uint32_t extra, const
         const uint32_t borrow = MulSubWord(a + j, b, m, static_cast<uint32_t>(qhat));
         if (borrow > top) {
             // The estimate was one too large: add the divisor back.
-            AddSpan(a + j, b, m);
+            (void)AddSpan(a + j, b, m);  // its carry cancels the borrow
             --qhat;
         }
         if (j == n - m) {
@@ -270,13 +270,14 @@ uint32_t DivSpan(uint32_t* q, uint32_t* a, size_t n, uint32_t* b, size_t m) {
     const unsigned s = static_cast<unsigned>(__builtin_clz(b[m - 1]));
     uint32_t extra = 0;
     if (s != 0) {
-        ShiftLeftSpan(b, m, s);
+        (void)ShiftLeftSpan(b, m, s);  // s is the top word's leading zero count
         extra = ShiftLeftSpan(a, n, s);
     }
     const uint32_t top = bignum_detail::DivNormalised(q, a, n, extra, b, m);
     if (s != 0) {
-        ShiftRightSpan(a, m, s);
-        ShiftRightSpan(b, m, s);
+        // Only the zero bits shifted in before come out.
+        (void)ShiftRightSpan(a, m, s);
+        (void)ShiftRightSpan(b, m, s);
     }
     return top;
 }

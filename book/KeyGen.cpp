@@ -203,8 +203,14 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelectio
         const std::pair<BigInt*, const BigInt*> made[] = {{&engine.P, &work.P}, {&engine.Q, &work.Q},
                                                           {&engine.E, &work.E}, {&engine.D, &work.D},
                                                           {&engine.U, &work.U}, {&engine.N, &work.N}};
+        bool copied = true;
         for (const auto& [to, from] : made)
-            Copy(*to, *from);
+            copied = Copy(*to, *from) == 0 && copied;
+        if (!copied) {
+            // Out of memory: the engine must not keep a mix of the old and the new key.
+            for (const auto& [to, from] : made)
+                to->Release();
+        }
         int written = 1;
         if (kind == KindCode(ItemKind::Key)) {
             written &= SetNumberField(book, target, KindCode(ItemKind::PrimePField), work.P) == 1;

@@ -200,7 +200,7 @@ bool StartUp(KeyTree& tree, bool* firstStart)
     }
     if (!seedPath.empty()) {
         tree.random.SetSeedPath(seedPath);
-        tree.random.LoadSeed();
+        (void)tree.random.LoadSeed();  // a failure was told, and the pool keeps its fresh content
     } else if (tree.random.SeedPath().empty()) {
         // The run file named no seed file. The pool is not read, but the exit step needs a
         // path to write it to; without one it would stop before rewriting the run file, and

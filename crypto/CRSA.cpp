@@ -40,7 +40,7 @@ void RepairZeros(CRandom& rnd, std::uint8_t* buf, std::uint32_t n)
     RandomSource& src = rnd.Source();
     for (int redraw = 0; AllZero(buf, n); ++redraw) {
         if (redraw < 16) {
-            rnd.PickBytes(buf, 0, n, 0);
+            (void)rnd.PickBytes(buf, 0, n, 0);  // capacity 0: unchecked, cannot fail
         } else {
             for (std::uint32_t j = 0; j < n; ++j)
                 buf[j] = static_cast<std::uint8_t>(1 + src.Next() % 255);
@@ -248,7 +248,7 @@ int CRSA::FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to, bool
     for (int top = to; top >= from;) {
         const int chunk = std::min(64, top - from + 1);
         const std::uint32_t n = static_cast<std::uint32_t>(chunk);
-        rnd->PickBytes(buf, sizeof(buf), n, 0);
+        (void)rnd->PickBytes(buf, sizeof(buf), n, 0);  // chunk <= 64
         RepairZeros(*rnd, buf, n);
         if (InsertBytes(number, buf, static_cast<std::uint32_t>(top - chunk + 1), n) != 1) {
             result = -1;

@@ -79,47 +79,47 @@ public:
     // callback gets '>' before each draw of Q (its answer ignored) and the prime search's
     // events. 1 on success; 3 or 4 when the callback asked to stop (status the same); -1 on
     // failure (status -1), also for sizes outside kMinKeyBits..kMaxKeyBits.
-    int GeneratePrimes(int bits, PrimeCallback progress, void* context, int& status);
+    [[nodiscard]] int GeneratePrimes(int bits, PrimeCallback progress, void* context, int& status);
     // Puts P below Q, stirs the pool, and derives D = E^-1 mod lcm(P-1, Q-1), U and N.
     // 1; or -1 with status kStatusRedraw when E has no inverse or D comes out shorter than a
     // quarter of the lcm's bit length, status -1 for any other failure.
-    int ComputeKey(int& status);
+    [[nodiscard]] int ComputeKey(int& status);
 
     // ---- Transforms (result may be x)
     // result = x^E mod N. -1 when N is zero or even, or memory runs out.
-    int PublicPower(BigInt& result, const BigInt& x) const;
+    [[nodiscard]] int PublicPower(BigInt& result, const BigInt& x) const;
     // result = x^D mod N by the Chinese remainder theorem with P, Q and U.
-    int PrivatePower(BigInt& result, const BigInt& x) const;
+    [[nodiscard]] int PrivatePower(BigInt& result, const BigInt& x) const;
 
     // ---- Padding. Byte positions count from the least significant byte; an empty range
     // (to = from - 1) fills nothing. With show set, the filled bytes go to detailWriter.
     // Bytes from..to become 0xFF.
-    int FillFixedPadding(BigInt& number, int from, int to, bool show);
+    [[nodiscard]] int FillFixedPadding(BigInt& number, int from, int to, bool show);
     // Bytes from..to become random non-zero pool bytes.
-    int FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to, bool show);
+    [[nodiscard]] int FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to, bool show);
 
     // ---- Simple block: byte m-1 is 0, m-3..m-2 the type, m-7..m-4 the data length L,
     // L..m-8 padding (type 1 random non-zero, type 2 0xFF), 0..L-1 the data (data[i] at i).
     // -1 when m < length + 9, for another type, or on failure.
-    int PackSimpleBlock(BigInt& number, CRandom* rnd, const std::uint8_t* data, std::uint32_t length, int type,
+    [[nodiscard]] int PackSimpleBlock(BigInt& number, CRandom* rnd, const std::uint8_t* data, std::uint32_t length, int type,
                         std::uint32_t m);
     // The data length L (buffer[L] = 0 after the data); kUnpackTypeMismatch;
     // kUnpackBadLength when size < L + 1 or L > m - 7.
-    static int UnpackSimpleBlock(std::uint8_t* buffer, std::uint32_t size, const BigInt& number, int type,
+    [[nodiscard]] static int UnpackSimpleBlock(std::uint8_t* buffer, std::uint32_t size, const BigInt& number, int type,
                                  std::uint32_t m);
     // Packs a type-1 block for this key and applies PublicPower in place.
-    int EncryptSimple(BigInt& number, const std::uint8_t* data, std::uint32_t length);
+    [[nodiscard]] int EncryptSimple(BigInt& number, const std::uint8_t* data, std::uint32_t length);
     // Applies PrivatePower in place, then unpacks a type-1 block into buffer (m bytes).
     // The data length, or a negative result.
-    int DecryptSimple(std::vector<std::uint8_t>& buffer, BigInt& number);
+    [[nodiscard]] int DecryptSimple(std::vector<std::uint8_t>& buffer, BigInt& number);
 
     // Encrypts m - 19 test bytes (at most 8192), passes the number through its hexadecimal
     // text and decrypts it again. failed is 0, or -1 on a mismatch. 1 when the test ran, -1
     // when its buffers cannot be had.
-    int SelfTest(int& failed);
+    [[nodiscard]] int SelfTest(int& failed);
 
     // (bit length of N + 7) / 8.
-    std::uint32_t ModulusBytes() const;
+    [[nodiscard]] std::uint32_t ModulusBytes() const;
 };
 
 }  // namespace morvane

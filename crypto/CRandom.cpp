@@ -157,7 +157,7 @@ int CRandom::RandomNumber(BigInt& x, int bits, std::uint32_t top, std::uint32_t 
     const std::uint32_t total = (static_cast<std::uint32_t>(bits) + 7) / 8;
     std::uint32_t chunk = total < 64 ? total : 64;
     std::uint8_t buf[64];
-    PickBytes(buf, sizeof(buf), chunk, mix);
+    (void)PickBytes(buf, sizeof(buf), chunk, mix);  // chunk <= 64
 
     // The first chunk holds the top bytes: clear what lies above the bit length, then OR the
     // top pattern into the number's highest 8 bits.
@@ -182,7 +182,7 @@ int CRandom::RandomNumber(BigInt& x, int bits, std::uint32_t top, std::uint32_t 
         if (remaining == 0)
             break;
         chunk = remaining < 64 ? remaining : 64;
-        PickBytes(buf, sizeof(buf), chunk, 0);
+        (void)PickBytes(buf, sizeof(buf), chunk, 0);
     }
     WipeBytes(buf, sizeof(buf));
     return 1;
@@ -203,7 +203,7 @@ void CRandom::Stir(std::uint32_t sample)
     ++samples_;
     stirCount_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(stirCount_) + 1);
     if (stirCount_ % 1024 == 0)
-        SaveSeed();
+        (void)SaveSeed();  // a failure was told; the pool goes on
 }
 
 int CRandom::SaveSeed()
@@ -310,7 +310,7 @@ void CRandom::BeginCollection(bool* menusEnabled)
     menusEnabled_ = menusEnabled;
     if (menusEnabled_)
         *menusEnabled_ = false;
-    LoadSeed();
+    (void)LoadSeed();  // a failure was told; the collection stirs the pool as it is
     ResetSamples();
     collecting_ = 1;
     finishing_ = false;
@@ -337,7 +337,7 @@ bool CRandom::CollectTick(const std::function<void()>& stopTimer)
         stopTimer();
     Tell(*desktop_, Gbk("完成密钥随机化"), MsgIcon::Information, MsgButtons::Ok);
     desktop_->ActivityChanged(kActivityIdle);
-    RecordCollection();
+    (void)RecordCollection();  // a failure was told
     collecting_ = 0;
     finishing_ = false;
     if (menusEnabled_)

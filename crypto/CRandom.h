@@ -58,9 +58,9 @@ public:
 
     // Full path of the seed file (native form).
     void SetSeedPath(const std::string& path) { seedPath_ = path; }
-    const std::string& SeedPath() const { return seedPath_; }
+    [[nodiscard]] const std::string& SeedPath() const { return seedPath_; }
     // ProgramDir()/QVX_RAND_SEED.sd, the path used on the first start.
-    static std::string DefaultSeedPath();
+    [[nodiscard]] static std::string DefaultSeedPath();
 
     // Where pool positions and stir values come from. Not owned; nullptr restores the
     // system source. RSA key generation stirs with (Next() << 16) | (Next() & 0xFFFF).
@@ -69,20 +69,20 @@ public:
 
     // Reads the pool from the seed file, creating the file when missing. 1, or 0 after a
     // message (a cipher refusal gives none); on 0 the pool keeps its content.
-    int LoadSeed();
+    [[nodiscard]] int LoadSeed();
     // Writes the seed file from the pool (atomically). 1, or 0 (the old file stays as it was).
-    int SaveSeed();
+    [[nodiscard]] int SaveSeed();
     // Mixes a 32-bit sample into the pool; every 1024th stir saves the seed file.
     void Stir(std::uint32_t sample);
     void ResetSamples() { samples_ = 0; }
     // dst[0..n) = pool bytes at positions (mix ^ Next()) % 1024. 1, or -1 when capacity is
     // not 0 and below n.
-    int PickBytes(std::uint8_t* dst, std::size_t capacity, std::size_t n, std::uint32_t mix);
+    [[nodiscard]] int PickBytes(std::uint8_t* dst, std::size_t capacity, std::size_t n, std::uint32_t mix);
     // x = a random number of bits bits whose top 8 bits are ORed with top and whose lowest
     // byte is ORed with low. 1, or -1 on failure (bits < 1 or memory).
-    int RandomNumber(BigInt& x, int bits, std::uint32_t top, std::uint32_t low, std::uint32_t mix);
+    [[nodiscard]] int RandomNumber(BigInt& x, int bits, std::uint32_t top, std::uint32_t low, std::uint32_t mix);
     // Records the end of a mouse collection in the (existing) seed file. 1, or 0 after a message.
-    int RecordCollection();
+    [[nodiscard]] int RecordCollection();
 
     // Mouse collection, driven by a 10 ms timer while the main window is in activity mode 4.
     // ConfirmCollection asks the user (true on OK). BeginCollection clears *menusEnabled (the
@@ -99,14 +99,14 @@ public:
     bool Collecting() const { return collecting_ != 0; }
     void SetCollecting(bool on) { collecting_ = on ? 1 : 0; }
     int CollectedSamples() const { return samples_; }
-    std::int32_t StirCount() const { return stirCount_; }
-    const std::array<std::uint8_t, kPoolSize>& Pool() const { return pool_; }
+    [[nodiscard]] std::int32_t StirCount() const { return stirCount_; }
+    [[nodiscard]] const std::array<std::uint8_t, kPoolSize>& Pool() const { return pool_; }
     // For tests and tools: replaces the pool.
     void SetPool(const std::array<std::uint8_t, kPoolSize>& pool) { pool_ = pool; }
 
 private:
     void Warn(const std::string& gbkText);
-    std::string PathText() const;  // the seed path in GBK, for messages
+    [[nodiscard]] std::string PathText() const;  // the seed path in GBK, for messages
     CRijndael& Cipher();
 
     std::int32_t stirCount_ = 0;

@@ -28,12 +28,12 @@ void Md5Digest(const void* data, std::size_t len, std::uint8_t digest[kMd5Size])
 
 // out = the 32 upper-case hexadecimal characters of the digest of the text's bytes (no
 // terminator digested). Returns 1, or -1 when memory runs out (out is then unchanged).
-int Md5HexText(std::string_view text, std::string& out);
+[[nodiscard]] int Md5HexText(std::string_view text, std::string& out);
 
 // Conveniences.
-Md5Bytes Md5Of(std::span<const std::uint8_t> data);
-Md5Bytes Md5Of(std::string_view text);
+[[nodiscard]] Md5Bytes Md5Of(std::span<const std::uint8_t> data);
+[[nodiscard]] Md5Bytes Md5Of(std::string_view text);
 // 32 upper-case hexadecimal characters for a digest.
-std::string Md5Hex(const std::uint8_t digest[kMd5Size]);
+[[nodiscard]] std::string Md5Hex(const std::uint8_t digest[kMd5Size]);
 
 }  // namespace morvane

@@ -30,35 +30,35 @@ constexpr int kCipherByteFeedback = 1;
 class CRijndael {
 public:
     // The fixed initialisation vector (its first Nb*4 bytes are used).
-    static const std::array<std::uint8_t, 32>& InitVector();
+    [[nodiscard]] static const std::array<std::uint8_t, 32>& InitVector();
 
     // out = header + ciphertext of data under the first Nk*4 password bytes (zero-completed).
     // blockBits and keyBits: 128, 192 or 256. mode: 0 block chaining, 1..255 byte feedback.
     // Returns 1, or -1 on refusal (missing data or password, empty password, unsupported
     // sizes or mode, length beyond 32 bits) or memory exhaustion.
-    int Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
+    [[nodiscard]] int Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
                 const std::uint8_t* password, std::size_t passwordLen, int blockBits = 256,
                 int keyBits = 256, int mode = kCipherBlockChaining);
     // out = exactly the recorded number of plaintext bytes. Returns 1, or -1 on refusal
     // (missing input or password, fewer than 8 bytes, Nb or Nk not 4, 6 or 8, a mode 0
     // ciphertext that is not whole blocks, a recorded length beyond the ciphertext) or memory
     // exhaustion. A wrong password is not detected: the result is then meaningless.
-    int Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
+    [[nodiscard]] int Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
                 const std::uint8_t* password, std::size_t passwordLen);
 
     // Same, with the password given as its text bytes (GBK) and the data as a span.
-    int Encrypt(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+    [[nodiscard]] int Encrypt(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
                 std::string_view password, int blockBits = 256, int keyBits = 256,
                 int mode = kCipherBlockChaining);
-    int Decrypt(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+    [[nodiscard]] int Decrypt(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
                 std::string_view password);
 
     // Single-block primitives on the current key schedule (after SetKey), for tests and tools.
     // Returns 1, or -1 for unsupported sizes or an empty key.
-    int SetKey(const std::uint8_t* key, std::size_t keyLen, int blockWords, int keyWords);
+    [[nodiscard]] int SetKey(const std::uint8_t* key, std::size_t keyLen, int blockWords, int keyWords);
     void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const;
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const;
-    int BlockBytes() const { return nb_ * 4; }
+    [[nodiscard]] int BlockBytes() const { return nb_ * 4; }
 
 private:
     static constexpr int kMaxRounds = 14;

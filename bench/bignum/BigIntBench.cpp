@@ -6,6 +6,7 @@
 #include <gmp.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -20,7 +21,7 @@ namespace {
 
 void Random(BigInt& x, int bits, std::mt19937_64& rng, bool topBit, bool odd) {
     const std::uint32_t words = static_cast<std::uint32_t>((bits + 31) / 32);
-    ReserveWords(x, words);
+    if (ReserveWords(x, words) != 0) std::abort();
     for (std::uint32_t i = 0; i < words; ++i) x.words[i] = static_cast<std::uint32_t>(rng());
     x.length = words;
     if (topBit) x.words[words - 1] |= 0x80000000u;
@@ -55,7 +56,10 @@ void BM_ExpMod(benchmark::State& state) {
     Operands o(static_cast<int>(state.range(0)));
     BigInt r;
     for (auto _ : state) {
-        ExpMod(r, o.a, o.b, o.m);
+        if (ExpMod(r, o.a, o.b, o.m) != 1) {
+            state.SkipWithError("ExpMod failed");
+            break;
+        }
         benchmark::DoNotOptimize(r.words);
     }
 }
@@ -66,7 +70,10 @@ void BM_ExpModPortable(benchmark::State& state) {
     BigInt r;
     limbs::ForcePortableKernels(true);
     for (auto _ : state) {
-        ExpMod(r, o.a, o.b, o.m);
+        if (ExpMod(r, o.a, o.b, o.m) != 1) {
+            state.SkipWithError("ExpMod failed");
+            break;
+        }
         benchmark::DoNotOptimize(r.words);
     }
     limbs::ForcePortableKernels(false);
@@ -87,7 +94,10 @@ void BM_Mul(benchmark::State& state) {
     Operands o(static_cast<int>(state.range(0)));
     BigInt r;
     for (auto _ : state) {
-        Mul(r, o.a, o.b);
+        if (Mul(r, o.a, o.b) != 0) {
+            state.SkipWithError("Mul failed");
+            break;
+        }
         benchmark::DoNotOptimize(r.words);
     }
 }
@@ -107,7 +117,10 @@ void BM_Square(benchmark::State& state) {
     Operands o(static_cast<int>(state.range(0)));
     BigInt r;
     for (auto _ : state) {
-        Square(r, o.a);
+        if (Square(r, o.a) != 0) {
+            state.SkipWithError("Square failed");
+            break;
+        }
         benchmark::DoNotOptimize(r.words);
     }
 }
@@ -127,9 +140,12 @@ void BM_GmpSquare(benchmark::State& state) {
 void BM_DivMod(benchmark::State& state) {
     Operands o(static_cast<int>(state.range(0)));
     BigInt n, q, r;
-    Mul(n, o.a, o.b);
+    if (Mul(n, o.a, o.b) != 0) std::abort();
     for (auto _ : state) {
-        DivMod(q, r, n, o.m);
+        if (DivMod(q, r, n, o.m) != 0) {
+            state.SkipWithError("DivMod failed");
+            break;
+        }
         benchmark::DoNotOptimize(r.words);
     }
 }
@@ -166,7 +182,10 @@ void BM_PrimeSearch(benchmark::State& state) {
     Counts counts;
     for (auto _ : state) {
         Random(x, bits, rng, true, true);
-        PrimeSearch(x, CountEvents, &counts, {65537});
+        if (PrimeSearch(x, CountEvents, &counts, {65537}) != 1) {
+            state.SkipWithError("PrimeSearch failed");
+            break;
+        }
     }
     state.counters["candidates"] =
         benchmark::Counter(static_cast<double>(counts.candidates), benchmark::Counter::kAvgIterations);

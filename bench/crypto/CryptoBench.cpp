@@ -64,7 +64,10 @@ void BM_CipherEncrypt(benchmark::State& state)
     CRijndael cipher;
     std::vector<std::uint8_t> out;
     for (auto _ : state) {
-        cipher.Encrypt(out, data, "login password");
+        if (cipher.Encrypt(out, data, "login password") != 1) {
+            state.SkipWithError("Encrypt failed");
+            break;
+        }
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * kSize);
@@ -75,9 +78,13 @@ void BM_CipherDecrypt(benchmark::State& state)
 {
     CRijndael cipher;
     std::vector<std::uint8_t> enc, out;
-    cipher.Encrypt(enc, Data(), "login password");
+    if (cipher.Encrypt(enc, Data(), "login password") != 1)
+        state.SkipWithError("Encrypt failed");
     for (auto _ : state) {
-        cipher.Decrypt(out, enc, "login password");
+        if (cipher.Decrypt(out, enc, "login password") != 1) {
+            state.SkipWithError("Decrypt failed");
+            break;
+        }
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * kSize);

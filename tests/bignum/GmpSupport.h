@@ -72,7 +72,7 @@ public:
     // A value of exactly `words` significant words with a mix of shapes: random, runs of
     // all-ones or zero words, top word 1 or all ones.
     void Fill(BigInt& x, std::uint32_t words) {
-        ReserveWords(x, words);
+        ASSERT_EQ(ReserveWords(x, words), 0);
         const std::uint32_t shape = Below(8);
         for (std::uint32_t i = 0; i < words; ++i) {
             std::uint32_t w = Word();

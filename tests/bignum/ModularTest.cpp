@@ -11,7 +11,7 @@ namespace {
 
 BigInt Word(std::uint32_t w) {
     BigInt x;
-    SetWord(x, w);
+    EXPECT_EQ(SetWord(x, w), 0);
     return x;
 }
 
@@ -69,12 +69,12 @@ TEST(ExpModTest, EveryWindowSizeAndAliasing) {
     mm.Set(m);
     mb.Set(base);
     for (std::uint32_t bits : {2u, 5u, 6u, 17u, 23u, 24u, 80u, 81u, 240u, 241u, 672u, 673u, 1024u, 1792u, 1793u, 4096u}) {
-        SetWord(e, 1);
-        ShiftLeft(e, bits - 1);
+        ASSERT_EQ(SetWord(e, 1), 0);
+        ASSERT_EQ(ShiftLeft(e, bits - 1), 0);
         BigInt low;
         rnd.Fill(low, (bits + 31) / 32);
-        ShiftRight(low, 32 * low.length - (bits - 1));
-        Add(e, low);
+        (void)ShiftRight(low, 32 * low.length - (bits - 1));
+        ASSERT_EQ(Add(e, low), 0);
         ASSERT_EQ(BitLength(e), bits);
         me.Set(e);
         mpz_powm(expect.get(), mb.get(), me.get(), mm.get());
@@ -150,9 +150,9 @@ TEST(MontgomeryTest, InverseWordAndReduction) {
         BigInt a, b;
         rnd.Fill(a, n);
         rnd.Fill(b, n);
-        Mod(a, a, m);
-        Mod(b, b, m);
-        Mul(t, a, b);
+        ASSERT_EQ(Mod(a, a, m), 0);
+        ASSERT_EQ(Mod(b, b, m), 0);
+        ASSERT_EQ(Mul(t, a, b), 0);
         std::vector<std::uint32_t> span(2 * n, 0);
         CopyWords(span.data(), t.words, t.length);
         MontReduce(span.data(), m.words, n, MontInverseWord(m.words[0]));
@@ -201,11 +201,13 @@ TEST(GcdInverseTest, SmallCases) {
     for (std::uint32_t words : {16u, 32u, 64u, 128u}) {
         BigInt n;
         rnd.Fill(n, words);
-        if (ModWord(n, 65537) == 0) AddWord(n, 1);
+        if (ModWord(n, 65537) == 0) {
+            ASSERT_EQ(AddWord(n, 1), 0);
+        }
         ASSERT_EQ(Inverse(r, Word(65537), n), 0);
         BigInt check;
-        MulWord(check, r, 65537);
-        Mod(check, check, n);
+        ASSERT_EQ(MulWord(check, r, 65537), 0);
+        ASSERT_EQ(Mod(check, check, n), 0);
         EXPECT_TRUE(check.EqualsWord(1)) << words;
         EXPECT_LT(Compare(r, n), 0);
     }

@@ -205,7 +205,7 @@ TEST(SafeAllocTest, GrowsZeroFilledAndReportsExhaustion) {
 
 TEST(BigIntObject, CopiesOwnTheirWords) {
     BigInt a;
-    a.FromHex("123456789ABCDEF0123");
+    ASSERT_EQ(a.FromHex("123456789ABCDEF0123"), 1);
     BigInt b = a;
     EXPECT_NE(a.words, b.words);
     b.AddInPlace(1);

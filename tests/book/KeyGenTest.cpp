@@ -178,7 +178,7 @@ TEST(KeygenCommand, GeneratesAKeyWithExactStatistics)
     EXPECT_EQ(BitLength(k.N), 512u);
     EXPECT_EQ(BitLength(k.E), 128u);
     BigInt pq;
-    Mul(pq, k.P, k.Q);
+    ASSERT_EQ(Mul(pq, k.P, k.Q), 0);
     EXPECT_EQ(Compare(pq, k.N), 0);
     int failed = 1;
     EXPECT_EQ(k.SelfTest(failed), 1);
@@ -364,7 +364,7 @@ TEST(KeygenCommand, KeysLoadedWhileItRunsDoNotMixIntoTheNewKey)
     EXPECT_EQ(BitLength(k.P), 512u / 2 - 17);
     EXPECT_EQ(BitLength(k.N), 512u);
     BigInt pq;
-    Mul(pq, k.P, k.Q);
+    ASSERT_EQ(Mul(pq, k.P, k.Q), 0);
     EXPECT_EQ(Compare(pq, k.N), 0);
     // Afterwards the first engine holds the new key, as the record does.
     EXPECT_EQ(Compare(b.tree.engine[0].N, k.N), 0);

@@ -45,7 +45,7 @@ std::string Hex(const BigInt& x) { return x.ToString(16); }
 void Preset(CRSA& k)
 {
     for (BigInt* x : {&k.N, &k.E, &k.D, &k.P, &k.Q, &k.U})
-        SetWord(*x, 0x99);
+        ASSERT_EQ(SetWord(*x, 0x99), 0);
 }
 
 } // namespace

@@ -326,7 +326,7 @@ TEST(RandomPool, RandomNumbersHaveTheRequestedShape)
             ASSERT_EQ(rig.random.RandomNumber(x, bits, 192, 1, static_cast<std::uint32_t>(round)), 1);
             ASSERT_EQ(BitLength(x), static_cast<std::uint32_t>(bits)) << bits;
             BigInt copy(x);
-            ShiftRight(copy, static_cast<std::uint32_t>(bits - 2));
+            (void)ShiftRight(copy, static_cast<std::uint32_t>(bits - 2));
             ASSERT_TRUE(copy.EqualsWord(3)) << bits << ": the two top bits";
             ASSERT_EQ(LowWord(x) & 1, 1u) << bits << ": odd";
         }

@@ -253,16 +253,16 @@ TEST(RsaSimpleBlock, EncryptDecryptAndSelfTest)
 
     // A damaged private exponent, a missing factor and a modulus too short for a test byte fail it.
     CRSA broken = k;
-    AddWord(broken.D, 2);
+    ASSERT_EQ(AddWord(broken.D, 2), 0);
     EXPECT_EQ(broken.SelfTest(failed), 1);
     EXPECT_EQ(failed, -1);
     broken = k;
-    SetWord(broken.Q, 0);
+    ASSERT_EQ(SetWord(broken.Q, 0), 0);
     EXPECT_EQ(broken.SelfTest(failed), 1);
     EXPECT_EQ(failed, -1);
     CRSA tiny;
     tiny.SetRandom(k.random);
-    SetWord(tiny.N, 0xFFFF);
+    ASSERT_EQ(SetWord(tiny.N, 0xFFFF), 0);
     EXPECT_EQ(tiny.SelfTest(failed), 1);
     EXPECT_EQ(failed, -1);
 }

@@ -100,7 +100,7 @@ BigInt OpenSslRaw(EVP_PKEY* key, const BigInt& x, std::size_t m, bool privateKey
 BigInt Word(std::uint32_t w)
 {
     BigInt x;
-    SetWord(x, w);
+    EXPECT_EQ(SetWord(x, w), 0);
     return x;
 }
 
@@ -166,7 +166,7 @@ void CheckTransforms(const CRSA& k, CRandom& random)
     xs.push_back(Word(0));
     xs.push_back(Word(1));
     BigInt nMinus1 = k.N;
-    SubWord(nMinus1, 1);
+    ASSERT_GE(SubWord(nMinus1, 1), 0);
     xs.push_back(nMinus1);
     for (int i = 0; i < 4; ++i) {
         BigInt x;
@@ -196,7 +196,7 @@ void CheckTransforms(const CRSA& k, CRandom& random)
     // recombination: y = Q + 1 (m2 = 1) and y = Q (m2 = 0).
     for (std::uint32_t add : {1u, 0u}) {
         BigInt y = k.Q, x, back;
-        AddWord(y, add);
+        ASSERT_EQ(AddWord(y, add), 0);
         ASSERT_EQ(k.PublicPower(x, y), 1);
         ASSERT_EQ(k.PrivatePower(back, x), 1);
         EXPECT_EQ(Hex(back), Hex(y));

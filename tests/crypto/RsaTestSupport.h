@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 #include <openssl/bn.h>
 
@@ -60,7 +61,8 @@ inline BigInt FromBn(const BIGNUM* b)
     const std::uint32_t words = static_cast<std::uint32_t>(bytes + 3) / 4;
     if (words == 0)
         return x;
-    ReserveWords(x, words);
+    if (ReserveWords(x, words) != 0)
+        throw std::bad_alloc();
     BN_bn2lebinpad(b, reinterpret_cast<unsigned char*>(x.words), static_cast<int>(words * 4));
     x.length = words;
     while (x.length > 0 && x.words[x.length - 1] == 0)
