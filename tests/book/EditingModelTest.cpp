@@ -1,5 +1,6 @@
 // Long random sessions of clicks and editing commands on random books, checked after every
-// step against the rules the commands must keep and against a model of the undo queue.
+// step against the rules the commands must keep and against a model of the undo queue, while a
+// row checker follows the book only through its notifications, as an item model's view would.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "book/Queries.h"
 #include "book/TreeStream.h"
 #include "support/BookTesting.h"
+#include "support/RowChecker.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace morvane;
@@ -46,6 +48,7 @@ public:
 
     // Cut pastes that carried a mark below a moved item (the old marked parent lay inside it).
     int CarriedMarks() const { return carriedMarks_; }
+    const RowChecker::Counts& RowChanges() const { return rows_.Seen(); }
 
     void Step()
     {
@@ -74,6 +77,7 @@ private:
                 ++carriedMarks_;
         }
         CheckInvariants();
+        rows_.Verify();
     }
 
     void Command(unsigned pick)
@@ -391,6 +395,7 @@ private:
     std::mt19937 rng_;
     ScriptedDesktop desk_;
     KeyTree tree_{&desk_};
+    RowChecker rows_{tree_.book};  // from the empty book on, so the random book's inserts count too
     std::vector<std::string> images_;  // the model's snapshots, slot 1 first
     std::uint32_t current_ = 0, top_ = 0;
     int carriedMarks_ = 0;
@@ -404,6 +409,7 @@ TEST(EditingModel, RandomSessionsKeepTheBookAndMarkingConsistent)
     const int sessions = longRun ? 1000 : 100;
     const int steps = longRun ? 1500 : 400;
     int carriedMarks = 0;
+    RowChecker::Counts rows;
     for (int s = 0; s < sessions; ++s) {
         SCOPED_TRACE("session " + std::to_string(s));
         Session session(static_cast<unsigned>(s) * 7919u + 1u);
@@ -415,7 +421,15 @@ TEST(EditingModel, RandomSessionsKeepTheBookAndMarkingConsistent)
             }
         }
         carriedMarks += session.CarriedMarks();
+        rows.inserted += session.RowChanges().inserted;
+        rows.removed += session.RowChanges().removed;
+        rows.reordered += session.RowChanges().reordered;
+        rows.resets += session.RowChanges().resets;
     }
     // The sessions must reach the rare sequences too.
     EXPECT_GT(carriedMarks, 0) << "no cut paste carried a mark below a moved item";
+    EXPECT_GT(rows.inserted, 0);
+    EXPECT_GT(rows.removed, 0);
+    EXPECT_GT(rows.reordered, 0);
+    EXPECT_GT(rows.resets, 0);
 }
