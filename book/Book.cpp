@@ -15,15 +15,15 @@ Book::~Book() = default;
 Book::Book(Book&& other) noexcept
     : slots_(std::move(other.slots_)),
       free_(std::move(other.free_)),
+      roots_(std::move(other.roots_)),
       liveCount_(std::exchange(other.liveCount_, 0)),
-      firstRoot_(std::exchange(other.firstRoot_, 0)),
-      lastRoot_(std::exchange(other.lastRoot_, 0)),
       selected_(std::exchange(other.selected_, Node{})),
       firstVisible_(std::exchange(other.firstVisible_, Node{})),
       observers_(std::move(other.observers_))
 {
     other.slots_.clear();
     other.free_.clear();
+    other.roots_.clear();
     other.observers_.clear();
 }
 
@@ -32,14 +32,14 @@ Book& Book::operator=(Book&& other) noexcept
     if (this != &other) {
         slots_ = std::move(other.slots_);
         free_ = std::move(other.free_);
+        roots_ = std::move(other.roots_);
         liveCount_ = std::exchange(other.liveCount_, 0);
-        firstRoot_ = std::exchange(other.firstRoot_, 0);
-        lastRoot_ = std::exchange(other.lastRoot_, 0);
         selected_ = std::exchange(other.selected_, Node{});
         firstVisible_ = std::exchange(other.firstVisible_, Node{});
         observers_ = std::move(other.observers_);
         other.slots_.clear();
         other.free_.clear();
+        other.roots_.clear();
         other.observers_.clear();
     }
     return *this;
@@ -87,13 +87,26 @@ std::uint32_t Book::Allocate()
     return static_cast<std::uint32_t>(slots_.size());
 }
 
+// Returns a slot taken by Allocate but never linked; its generation is unchanged, as no
+// handle to it was given out.
+void Book::GiveBack(std::uint32_t k)
+{
+    slots_[k - 1].record = ItemRecord{};
+    try {
+        free_.push_back(k);
+    } catch (const std::bad_alloc&) {
+        // The slot stays unused (kind 0) and is never handed out again.
+    }
+}
+
 void Book::Free(std::uint32_t k)
 {
     Slot& s = slots_[k - 1];
     s.record = ItemRecord{};
+    std::vector<std::uint32_t>().swap(s.kids);
     s.kind = 0;
     s.state = 0;
-    s.parent = s.first = s.last = s.next = s.prev = 0;
+    s.parent = s.row = 0;
     ++s.gen;
     if (s.gen == 0)  // never hand out generation 0 again after a wrap
         s.gen = 1;
@@ -103,17 +116,38 @@ void Book::Free(std::uint32_t k)
 void Book::Unlink(std::uint32_t k)
 {
     Slot& s = slots_[k - 1];
-    std::uint32_t& headFirst = s.parent ? slots_[s.parent - 1].first : firstRoot_;
-    std::uint32_t& headLast = s.parent ? slots_[s.parent - 1].last : lastRoot_;
-    if (s.prev)
-        slots_[s.prev - 1].next = s.next;
-    else
-        headFirst = s.next;
-    if (s.next)
-        slots_[s.next - 1].prev = s.prev;
-    else
-        headLast = s.prev;
-    s.prev = s.next = 0;
+    std::vector<std::uint32_t>& kids = KidsOf(s.parent);
+    kids.erase(kids.begin() + s.row);
+    for (std::size_t i = s.row; i < kids.size(); ++i)
+        slots_[kids[i] - 1].row = static_cast<std::uint32_t>(i);
+    s.parent = s.row = 0;
+}
+
+// Frees root and its subtree (root already unlinked) without recursion and without memory:
+// down the first children, then each freed node's next sibling by its row, and up once a
+// node's children are all freed (post-order).
+void Book::FreeSubtree(std::uint32_t root)
+{
+    std::uint32_t cur = root;
+    for (;;) {
+        Slot& s = slots_[cur - 1];
+        if (!s.kids.empty()) {
+            cur = s.kids.front();
+            continue;
+        }
+        const std::uint32_t parent = s.parent, row = s.row;
+        Free(cur);
+        --liveCount_;
+        if (cur == root)
+            return;
+        std::vector<std::uint32_t>& siblings = slots_[parent - 1].kids;
+        if (row + 1 < siblings.size()) {
+            cur = siblings[row + 1];
+        } else {
+            siblings.clear();  // all freed: the parent is a leaf now
+            cur = parent;
+        }
+    }
 }
 
 template <class F>
@@ -244,17 +278,34 @@ Node Book::Insert(Node parent, std::int32_t kind, std::string_view text)
         return Node{};
     if (!parent.IsNone() && !Get(parent))
         return Node{};
+    // Everything that can fail comes before the first notification.
     std::uint32_t k = 0;
     try {
         k = Allocate();
         slots_[k - 1].record.text.assign(text.data(), text.size());
-    } catch (const std::bad_alloc&) {
-        if (k) {
-            try {
-                free_.push_back(k);
-            } catch (const std::bad_alloc&) {
-            }
+        std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
+        if (kids.size() >= static_cast<std::size_t>(kMaxRows)) {
+            GiveBack(k);
+            return Node{};
         }
+        if (kids.size() == kids.capacity())
+            kids.reserve(kids.empty() ? 4 : 2 * kids.size());
+    } catch (const std::bad_alloc&) {
+        if (k)
+            GiveBack(k);
+        return Node{};
+    }
+    const int row = static_cast<int>(KidsOf(parent.slot).size());
+    Notify([&](BookObserver& o) { o.RowsAboutToBeInserted(parent, row, row); });
+    if (!parent.IsNone() && !Get(parent)) {  // an observer broke the rule
+        GiveBack(k);
+        return Node{};
+    }
+    std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
+    try {
+        kids.push_back(k);  // within the reserved capacity unless an observer broke the rule
+    } catch (const std::bad_alloc&) {
+        GiveBack(k);
         return Node{};
     }
     Slot& s = slots_[k - 1];
@@ -262,72 +313,45 @@ Node Book::Insert(Node parent, std::int32_t kind, std::string_view text)
     s.state = 0;
     s.record.flags = 0;
     s.parent = parent.slot;
-    s.first = s.last = s.next = 0;
-    std::uint32_t& headFirst = parent.slot ? slots_[parent.slot - 1].first : firstRoot_;
-    std::uint32_t& headLast = parent.slot ? slots_[parent.slot - 1].last : lastRoot_;
-    s.prev = headLast;
-    if (headLast)
-        slots_[headLast - 1].next = k;
-    else
-        headFirst = k;
-    headLast = k;
+    s.row = static_cast<std::uint32_t>(kids.size() - 1);
     ++liveCount_;
-    Node n{k, s.gen};
+    const Node n{k, s.gen};
     s.record.self = n;
-    Notify([&](BookObserver& o) { o.NodeInserted(n); });
+    const int at = static_cast<int>(s.row);
+    Notify([&](BookObserver& o) { o.RowsInserted(parent, at, at); });
     return n;
 }
 
 int Book::Remove(Node n)
 {
-    if (!Get(n))
+    const Slot* s = Get(n);
+    if (!s)
         return -1;
-    Notify([&](BookObserver& o) { o.NodeRemoving(n); });
-    if (!Get(n))  // an observer removed it already
+    const Node parent = HandleOf(s->parent);
+    const int row = static_cast<int>(s->row);
+    Notify([&](BookObserver& o) { o.RowsAboutToBeRemoved(parent, row, row); });
+    if (!Get(n))  // an observer removed it already, against the rule
         return 1;
     Unlink(n.slot);
-    // Free the subtree without recursion: walk it in pre-order through the child and
-    // sibling links, which stay intact below the unlinked root until a slot is freed; free
-    // each node once all of its descendants are freed (post-order).
-    std::uint32_t root = n.slot;
-    std::uint32_t cur = root;
-    while (cur) {
-        Slot& s = slots_[cur - 1];
-        if (s.first) {
-            cur = s.first;
-            continue;
-        }
-        // A leaf: free it, then continue with its next sibling or climb.
-        std::uint32_t next = (cur == root) ? 0 : s.next;
-        std::uint32_t parent = s.parent;
-        Free(cur);
-        --liveCount_;
-        if (cur == root)
-            break;
-        if (next) {
-            slots_[parent - 1].first = next;
-            cur = next;
-        } else {
-            slots_[parent - 1].first = 0;  // all children freed: the parent is a leaf now
-            cur = parent;
-        }
-    }
+    FreeSubtree(n.slot);
     if (selected_.slot && !Get(selected_))
         selected_ = Node{};
     if (firstVisible_.slot && !Get(firstVisible_))
         firstVisible_ = Node{};
+    Notify([&](BookObserver& o) { o.RowsRemoved(parent, row, row); });
     return 1;
 }
 
 void Book::Clear()
 {
+    Notify([&](BookObserver& o) { o.BookAboutToBeReset(); });
     for (std::uint32_t k = 1; k <= slots_.size(); ++k)
         if (slots_[k - 1].kind != 0)
             Free(k);
     // Hand out low slots first again.
     std::sort(free_.begin(), free_.end(), std::greater<>());
     liveCount_ = 0;
-    firstRoot_ = lastRoot_ = 0;
+    roots_.clear();
     selected_ = firstVisible_ = Node{};
     Notify([&](BookObserver& o) { o.BookReset(); });
 }
@@ -336,42 +360,42 @@ int Book::SortChildren(Node parent, const std::function<int(Node, Node)>& cmp)
 {
     if (!parent.IsNone() && !Get(parent))
         return -1;
-    std::uint32_t head = parent.slot ? slots_[parent.slot - 1].first : firstRoot_;
-    if (!head)
+    if (KidsOf(parent.slot).empty())
         return -1;
-    std::vector<Node> kids;
+    std::vector<Node> order;
     try {
-        for (std::uint32_t k = head; k; k = slots_[k - 1].next)
-            kids.push_back(HandleOf(k));
+        for (std::uint32_t k : KidsOf(parent.slot))
+            order.push_back(HandleOf(k));
     } catch (const std::bad_alloc&) {
         return -1;
     }
-    std::stable_sort(kids.begin(), kids.end(), [&](Node a, Node b) { return cmp(a, b) < 0; });
-    // A comparison must not change the tree; if one removed a child, give up unsorted.
-    for (Node c : kids)
-        if (!Get(c))
-            return -1;
-    std::uint32_t& first = parent.slot ? slots_[parent.slot - 1].first : firstRoot_;
-    std::uint32_t& last = parent.slot ? slots_[parent.slot - 1].last : lastRoot_;
-    std::uint32_t prev = 0;
-    for (Node c : kids) {
-        Slot& s = slots_[c.slot - 1];
-        s.prev = prev;
-        s.next = 0;
-        if (prev)
-            slots_[prev - 1].next = c.slot;
-        else
-            first = c.slot;
-        prev = c.slot;
+    std::stable_sort(order.begin(), order.end(), [&](Node a, Node b) { return cmp(a, b) < 0; });
+    // A comparison must not change the tree; if one did, give up unsorted.
+    auto unchanged = [&] {
+        if ((!parent.IsNone() && !Get(parent)) || KidsOf(parent.slot).size() != order.size())
+            return false;
+        for (Node c : order)
+            if (!Get(c) || slots_[c.slot - 1].parent != parent.slot)
+                return false;
+        return true;
+    };
+    if (!unchanged())
+        return -1;
+    Notify([&](BookObserver& o) { o.ChildrenAboutToBeReordered(parent); });
+    if (unchanged()) {
+        std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            kids[i] = order[i].slot;
+            slots_[order[i].slot - 1].row = static_cast<std::uint32_t>(i);
+        }
     }
-    last = prev;
     Notify([&](BookObserver& o) { o.ChildrenReordered(parent); });
     return 1;
 }
 
 // ---- Navigation
 
-Node Book::FirstRoot() const { return HandleOf(firstRoot_); }
+Node Book::FirstRoot() const { return roots_.empty() ? Node{} : HandleOf(roots_.front()); }
 
 Node Book::Parent(Node n) const
 {
@@ -381,30 +405,33 @@ Node Book::Parent(Node n) const
 
 Node Book::FirstChild(Node n) const
 {
-    if (n.IsNone())
-        return HandleOf(firstRoot_);
-    const Slot* s = Get(n);
-    return s ? HandleOf(s->first) : Node{};
+    if (!n.IsNone() && !Get(n))
+        return Node{};
+    const std::vector<std::uint32_t>& kids = KidsOf(n.slot);
+    return kids.empty() ? Node{} : HandleOf(kids.front());
 }
 
 Node Book::LastChild(Node n) const
 {
-    if (n.IsNone())
-        return HandleOf(lastRoot_);
-    const Slot* s = Get(n);
-    return s ? HandleOf(s->last) : Node{};
+    if (!n.IsNone() && !Get(n))
+        return Node{};
+    const std::vector<std::uint32_t>& kids = KidsOf(n.slot);
+    return kids.empty() ? Node{} : HandleOf(kids.back());
 }
 
 Node Book::NextSibling(Node n) const
 {
     const Slot* s = Get(n);
-    return s ? HandleOf(s->next) : Node{};
+    if (!s)
+        return Node{};
+    const std::vector<std::uint32_t>& siblings = KidsOf(s->parent);
+    return s->row + 1 < siblings.size() ? HandleOf(siblings[s->row + 1]) : Node{};
 }
 
 Node Book::PrevSibling(Node n) const
 {
     const Slot* s = Get(n);
-    return s ? HandleOf(s->prev) : Node{};
+    return s && s->row > 0 ? HandleOf(KidsOf(s->parent)[s->row - 1]) : Node{};
 }
 
 Node Book::NextPreOrder(Node n, Node root) const
@@ -412,13 +439,14 @@ Node Book::NextPreOrder(Node n, Node root) const
     const Slot* s = Get(n);
     if (!s || (!root.IsNone() && !Get(root)))
         return Node{};
-    if (s->first)
-        return HandleOf(s->first);
+    if (!s->kids.empty())
+        return HandleOf(s->kids.front());
     std::uint32_t cur = n.slot;
     while (cur && cur != root.slot) {
         const Slot& c = slots_[cur - 1];
-        if (c.next)
-            return HandleOf(c.next);
+        const std::vector<std::uint32_t>& siblings = KidsOf(c.parent);
+        if (c.row + 1 < siblings.size())
+            return HandleOf(siblings[c.row + 1]);
         cur = c.parent;
     }
     return Node{};
@@ -434,12 +462,27 @@ bool Book::IsWithin(Node n, Node anc) const
     return false;
 }
 
-std::size_t Book::ChildCount(Node n) const
+std::size_t Book::ChildCount(Node parent) const
 {
-    std::size_t count = 0;
-    for (Node c = FirstChild(n); c; c = NextSibling(c))
-        ++count;
-    return count;
+    if (!parent.IsNone() && !Get(parent))
+        return 0;
+    return KidsOf(parent.slot).size();
+}
+
+Node Book::ChildAt(Node parent, int row) const
+{
+    if (!parent.IsNone() && !Get(parent))
+        return Node{};
+    const std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
+    if (row < 0 || static_cast<std::size_t>(row) >= kids.size())
+        return Node{};
+    return HandleOf(kids[static_cast<std::size_t>(row)]);
+}
+
+int Book::RowOf(Node n) const
+{
+    const Slot* s = Get(n);
+    return s ? static_cast<int>(s->row) : -1;
 }
 
 int Book::Depth(Node n) const
@@ -474,7 +517,7 @@ int Book::Select(Node n)
 
 Node Book::FirstVisible() const
 {
-    return Get(firstVisible_) ? firstVisible_ : HandleOf(firstRoot_);
+    return Get(firstVisible_) ? firstVisible_ : FirstRoot();
 }
 
 int Book::SetFirstVisible(Node n)
@@ -501,14 +544,18 @@ void Book::RemoveObserver(BookObserver* o)
 
 void Book::SwapContent(Book& other)
 {
+    if (&other == this)
+        return;
+    Notify([&](BookObserver& o) { o.BookAboutToBeReset(); });
+    other.Notify([&](BookObserver& o) { o.BookAboutToBeReset(); });
     std::swap(slots_, other.slots_);
     std::swap(free_, other.free_);
+    std::swap(roots_, other.roots_);
     std::swap(liveCount_, other.liveCount_);
-    std::swap(firstRoot_, other.firstRoot_);
-    std::swap(lastRoot_, other.lastRoot_);
     std::swap(selected_, other.selected_);
     std::swap(firstVisible_, other.firstVisible_);
     Notify([&](BookObserver& o) { o.BookReset(); });
+    other.Notify([&](BookObserver& o) { o.BookReset(); });
 }
 
 Book Book::MakeSuccessor() const

@@ -101,23 +101,45 @@ struct ItemRecord {
     std::string text;       // the full text (GBK)
 };
 
-// What a view needs to follow the book. All calls come after the change, except
-// NodeRemoving, which comes before the subtree is removed (its handles are still valid).
+// What a view needs to follow the book.
+//
+// Changes of structure come in pairs, one call before the change and one after it, so that a
+// Qt item model can forward each call to the signal of the same name:
+//   RowsAboutToBeInserted, RowsInserted         beginInsertRows, endInsertRows
+//   RowsAboutToBeRemoved, RowsRemoved           beginRemoveRows, endRemoveRows
+//   ChildrenAboutToBeReordered, ChildrenReordered
+//                                               layoutAboutToBeChanged, layoutChanged for that
+//                                               parent with QAbstractItemModel::VerticalSortHint
+//   BookAboutToBeReset, BookReset               beginResetModel, endResetModel
+// Rows are 0-based, first to last inclusive, under parent (none: the top level). Inserted rows
+// are valid in the book after the change, removed rows before it; during RowsAboutToBeRemoved
+// the whole subtree's handles are still valid, at RowsRemoved they are stale. A sort reorders
+// all children at once, which a row move cannot say, so it is a layout change: every handle
+// survives it, and a model re-finds the row of each persistent index with RowOf. The book has
+// no move of its own: a cut and paste inserts copies and then removes the originals.
+// An observer must not change the book's structure from any of these calls.
+//
+// The other calls come after the change and change no rows.
 class BookObserver {
 public:
     virtual ~BookObserver() = default;
-    virtual void NodeInserted(Node /*node*/) {}
-    virtual void NodeRemoving(Node /*node*/) {}
+    virtual void RowsAboutToBeInserted(Node /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void RowsInserted(Node /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void RowsAboutToBeRemoved(Node /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void RowsRemoved(Node /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void ChildrenAboutToBeReordered(Node /*parent*/) {}
+    virtual void ChildrenReordered(Node /*parent*/) {}
+    // Everything changes (whole-book rebuild or removal of all nodes): at BookReset re-read the
+    // whole tree, the selection and the first visible node.
+    virtual void BookAboutToBeReset() {}
+    virtual void BookReset() {}
+
     virtual void TextChanged(Node /*node*/) {}
     // The view state (old and new bits) or the flags changed.
     virtual void StateChanged(Node /*node*/, std::uint32_t /*oldState*/, std::uint32_t /*newState*/) {}
     virtual void FlagsChanged(Node /*node*/, std::uint32_t /*oldFlags*/, std::uint32_t /*newFlags*/) {}
-    virtual void ChildrenReordered(Node /*parent*/) {}  // parent none: the top level
     virtual void SelectionChanged(Node /*selected*/) {}
     virtual void FirstVisibleChanged(Node /*node*/) {}
-    // Everything changed (whole-book rebuild or removal of all nodes): re-read the whole
-    // tree, the selection and the first visible node.
-    virtual void BookReset() {}
 };
 
 class Book {
@@ -161,12 +183,13 @@ public:
 
     // ---- Structure
     // Inserts a node as the parent's last child (top level when parent is none). The record's
-    // flags are 0 and its self is the new node. Returns none when the parent is stale.
+    // flags are 0 and its self is the new node. Returns none when the parent is stale, memory
+    // runs out or the parent already has kMaxRows children.
     Node Insert(Node parent, std::int32_t kind, std::string_view text);
     Node Insert(Node parent, ItemKind kind, std::string_view text) { return Insert(parent, KindCode(kind), text); }
     // Removes the node with its whole subtree. 1, or -1 when stale or none.
     int Remove(Node n);
-    // Removes every node.
+    // Removes every node (a reset for the observers).
     void Clear();
     // Reorders the children of parent (top level when none) by cmp, stably: cmp(a, b) < 0
     // puts a before b. 1, or -1 when the parent is stale or has no children.
@@ -185,8 +208,13 @@ public:
     Node NextPreOrder(Node n, Node root = Node{}) const;
     // True when n is anc or lies below it.
     bool IsWithin(Node n, Node anc) const;
-    std::size_t ChildCount(Node n) const;   // n none: top-level count
     int Depth(Node n) const;                // 0 for a top-level node, -1 when stale
+
+    // ---- Rows, each in constant time (parent none: the top level)
+    static constexpr int kMaxRows = 0x7FFFFFFF;
+    std::size_t ChildCount(Node parent) const;   // 0 when stale
+    Node ChildAt(Node parent, int row) const;    // none when stale or out of range
+    int RowOf(Node n) const;                     // -1 when stale or none
 
     // ---- View
     Node Selected() const;                  // none when none is selected or it was removed
@@ -202,34 +230,46 @@ public:
     void RemoveObserver(BookObserver* o);
 
     // Exchanges the content (nodes, selection, first visible) with other, keeping each
-    // book's observers; this book's observers get BookReset. Handles of the old content go
-    // stale here when `other` was made by MakeSuccessor().
+    // book's observers; the observers of both books see a reset. Handles of the old content
+    // go stale here when `other` was made by MakeSuccessor().
     void SwapContent(Book& other);
     // An empty book whose future handles can never equal a handle issued by this book, so
     // that a tree built in it and swapped in leaves every old handle stale.
     Book MakeSuccessor() const;
 
 private:
+    // Each node knows its row and each parent holds its children's slot numbers in order, so
+    // that a row and the node at a row are found at once. Appending keeps the book loader
+    // linear; a removal renumbers only the siblings after it.
     struct Slot {
         ItemRecord record;
+        std::vector<std::uint32_t> kids;  // slot numbers of the children, in order
         std::uint32_t gen = 1;
-        std::int32_t kind = 0;      // 0: free slot
+        std::int32_t kind = 0;            // 0: free slot
         std::uint32_t state = 0;
-        std::uint32_t parent = 0, first = 0, last = 0, next = 0, prev = 0;  // slot numbers
+        std::uint32_t parent = 0;         // slot number; 0 at the top level
+        std::uint32_t row = 0;            // index in the parent's kids (or in roots_)
     };
 
     Slot* Get(Node n);
     const Slot* Get(Node n) const;
     Node HandleOf(std::uint32_t slot) const;
+    std::vector<std::uint32_t>& KidsOf(std::uint32_t parent) { return parent ? slots_[parent - 1].kids : roots_; }
+    const std::vector<std::uint32_t>& KidsOf(std::uint32_t parent) const
+    {
+        return parent ? slots_[parent - 1].kids : roots_;
+    }
     std::uint32_t Allocate();
+    void GiveBack(std::uint32_t slot);
     void Free(std::uint32_t slot);
     void Unlink(std::uint32_t slot);
+    void FreeSubtree(std::uint32_t root);
     template <class F> void Notify(F&& f);
 
     std::vector<Slot> slots_;          // slot k lives at slots_[k - 1]
     std::vector<std::uint32_t> free_;  // free slot numbers
+    std::vector<std::uint32_t> roots_; // top-level slot numbers, in order
     std::size_t liveCount_ = 0;
-    std::uint32_t firstRoot_ = 0, lastRoot_ = 0;
     Node selected_, firstVisible_;
     std::vector<BookObserver*> observers_;
 };

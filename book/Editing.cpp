@@ -118,6 +118,11 @@ int Paste(KeyTree& tree)
         return -1;
     }
     if (cut) {
+        // A marked parent inside a moved item sends its marks along with the copy; below the
+        // arriving copies no mark may stay, or it would sit under a parent nobody counts.
+        for (Node c = lastBefore ? book.NextSibling(lastBefore) : book.FirstChild(target); c; c = book.NextSibling(c))
+            for (Node d = book.FirstChild(c); d; d = book.NextSibling(d))
+                UnmarkSubtree(book, d);
         for (Node n : list)
             RemoveItems(tree, n);
         tree.transferList.reset();

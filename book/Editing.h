@@ -26,9 +26,10 @@ int Copy(KeyTree& tree);
 int Cut(KeyTree& tree);
 
 // Pastes the transfer list under the context item: copies arrive unmarked; a cut moves the
-// items, which arrive marked and become the selection. Then the context item is cleared and
-// a snapshot taken. 1 done; 0 nothing to do, a name clash (shown) or a move into one of the
-// moved items themselves (refused); -1 when the copy failed (the book is as before).
+// items, which arrive marked and become the selection, with nothing below them marked. Then
+// the context item is cleared and a snapshot taken. 1 done; 0 nothing to do, a name clash
+// (shown) or a move into one of the moved items themselves (refused); -1 when the copy
+// failed (the book is as before).
 int Paste(KeyTree& tree);
 
 // Copy or cut the marked items to the context item. 1, 0 or -1 as Paste.

@@ -7,6 +7,7 @@
 
 #include "book/Book.h"
 #include "support/BookTesting.h"
+#include "support/RowChecker.h"
 
 using namespace morvane;
 
@@ -15,8 +16,14 @@ namespace {
 struct Recorder : BookObserver {
     std::vector<std::string> events;
     const Book* book = nullptr;
-    void NodeInserted(Node n) override { events.push_back("ins " + book->Text(n)); }
-    void NodeRemoving(Node n) override { events.push_back("rm " + book->Text(n)); }
+    void RowsInserted(Node parent, int first, int) override
+    {
+        events.push_back("ins " + book->Text(book->ChildAt(parent, first)));
+    }
+    void RowsAboutToBeRemoved(Node parent, int first, int) override
+    {
+        events.push_back("rm " + book->Text(book->ChildAt(parent, first)));
+    }
     void TextChanged(Node n) override { events.push_back("text " + book->Text(n)); }
     void StateChanged(Node n, std::uint32_t, std::uint32_t s) override
     {
@@ -28,6 +35,25 @@ struct Recorder : BookObserver {
     }
     void ChildrenReordered(Node) override { events.push_back("sorted"); }
     void SelectionChanged(Node n) override { events.push_back("select " + book->Text(n)); }
+    void BookReset() override { events.push_back("reset"); }
+};
+
+// The structure calls alone, with parent texts and rows.
+struct RowRecorder : BookObserver {
+    std::vector<std::string> events;
+    const Book* book = nullptr;
+    std::string Where(Node parent, int first, int last)
+    {
+        return (parent ? book->Text(parent) : std::string("top")) + " " + std::to_string(first) + ".." +
+               std::to_string(last);
+    }
+    void RowsAboutToBeInserted(Node p, int f, int l) override { events.push_back("+? " + Where(p, f, l)); }
+    void RowsInserted(Node p, int f, int l) override { events.push_back("+ " + Where(p, f, l)); }
+    void RowsAboutToBeRemoved(Node p, int f, int l) override { events.push_back("-? " + Where(p, f, l)); }
+    void RowsRemoved(Node p, int f, int l) override { events.push_back("- " + Where(p, f, l)); }
+    void ChildrenAboutToBeReordered(Node p) override { events.push_back("sort? " + Where(p, 0, 0)); }
+    void ChildrenReordered(Node p) override { events.push_back("sort " + Where(p, 0, 0)); }
+    void BookAboutToBeReset() override { events.push_back("reset?"); }
     void BookReset() override { events.push_back("reset"); }
 };
 
@@ -190,6 +216,124 @@ TEST(Book, ObserversFollowEveryChange)
     b.RemoveObserver(&rec);
     b.Insert(Node{}, ItemKind::BookRoot, "X");
     EXPECT_EQ(rec.events.size(), 9u);
+}
+
+TEST(Book, RowsAreFoundAtOnceAndAnnouncedBeforeAndAfter)
+{
+    Book b;
+    RowRecorder rec;
+    rec.book = &b;
+    b.AddObserver(&rec);
+    Node r = b.Insert(Node{}, ItemKind::BookRoot, "R");
+    std::vector<Node> kids;
+    for (const char* t : {"a", "b", "c", "d"})
+        kids.push_back(b.Insert(r, ItemKind::Lock, t));
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"+? top 0..0", "+ top 0..0", "+? R 0..0", "+ R 0..0", "+? R 1..1",
+                                                     "+ R 1..1", "+? R 2..2", "+ R 2..2", "+? R 3..3", "+ R 3..3"}));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(b.ChildAt(r, i), kids[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(b.RowOf(kids[static_cast<std::size_t>(i)]), i);
+    }
+    EXPECT_EQ(b.RowOf(r), 0);
+    EXPECT_EQ(b.ChildAt(Node{}, 0), r);
+    EXPECT_EQ(b.ChildAt(r, 4), Node{});
+    EXPECT_EQ(b.ChildAt(r, -1), Node{});
+    EXPECT_EQ(b.RowOf(Node{}), -1);
+
+    // A removal renumbers the later siblings; its handles are stale afterwards.
+    rec.events.clear();
+    Node inner = b.Insert(kids[1], ItemKind::InputField, "x");
+    ASSERT_EQ(b.Remove(kids[1]), 1);
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"+? b 0..0", "+ b 0..0", "-? R 1..1", "- R 1..1"}));
+    EXPECT_EQ(b.RowOf(kids[2]), 1);
+    EXPECT_EQ(b.RowOf(kids[3]), 2);
+    EXPECT_EQ(b.ChildAt(r, 1), kids[2]);
+    EXPECT_EQ(b.ChildCount(r), 3u);
+    for (Node gone : {kids[1], inner}) {
+        EXPECT_EQ(b.RowOf(gone), -1);
+        EXPECT_EQ(b.ChildCount(gone), 0u);
+        EXPECT_EQ(b.ChildAt(gone, 0), Node{});
+    }
+
+    rec.events.clear();
+    ASSERT_EQ(b.SortChildren(r, [&](Node x, Node y) { return b.Text(y).compare(b.Text(x)); }), 1);
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"sort? R 0..0", "sort R 0..0"}));
+    EXPECT_EQ(b.RowOf(kids[3]), 0);
+    EXPECT_EQ(b.ChildAt(r, 2), kids[0]);
+    EXPECT_EQ(b.NextSibling(kids[2]), kids[0]);
+    EXPECT_EQ(b.PrevSibling(kids[2]), kids[3]);
+
+    // Whole-book changes: both books' observers see the reset pair.
+    Book other = b.MakeSuccessor();
+    other.Insert(Node{}, ItemKind::BookRoot, "S");
+    RowRecorder otherRec;
+    otherRec.book = &other;
+    other.AddObserver(&otherRec);
+    rec.events.clear();
+    b.SwapContent(other);
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"reset?", "reset"}));
+    EXPECT_EQ(otherRec.events, (std::vector<std::string>{"reset?", "reset"}));
+    EXPECT_EQ(b.ChildCount(Node{}), 1u);
+    EXPECT_EQ(b.RowOf(b.FirstRoot()), 0);
+    EXPECT_EQ(other.RowOf(r), 0);
+    rec.events.clear();
+    b.Clear();
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"reset?", "reset"}));
+    EXPECT_EQ(b.ChildCount(Node{}), 0u);
+    EXPECT_EQ(b.ChildAt(Node{}, 0), Node{});
+    b.RemoveObserver(&rec);
+    other.RemoveObserver(&otherRec);
+}
+
+// Random inserts, removals, sorts, clears and content swaps, followed only through the
+// notifications.
+TEST(Book, RandomChangesAnnounceTheirRows)
+{
+    std::mt19937 rng(11);
+    Book b;
+    RowChecker checker(b);
+    std::vector<Node> all;
+    auto pick = [&]() -> Node {
+        all.clear();
+        for (Node n = b.FirstRoot(); n; n = b.NextPreOrder(n))
+            all.push_back(n);
+        return all.empty() || rng() % 8 == 0 ? Node{} : all[rng() % all.size()];
+    };
+    for (int step = 0; step < 3000 && !::testing::Test::HasFailure(); ++step) {
+        switch (rng() % 10) {
+        case 0: {
+            const int n = 1 + static_cast<int>(rng() % 8);
+            const Node parent = pick();
+            for (int i = 0; i < n; ++i)
+                b.Insert(parent, ItemKind::Lock, RandomGbkText(rng, 2));
+            break;
+        }
+        case 1:
+        case 2:
+        case 3: b.Insert(pick(), ItemKind::Directory, RandomGbkText(rng, 2)); break;
+        case 4:
+        case 5: b.Remove(pick()); break;
+        case 6:
+            b.SortChildren(pick(), [&](Node x, Node y) { return b.Text(x).compare(b.Text(y)); });
+            break;
+        case 7:
+            if (rng() % 20 == 0)
+                b.Clear();
+            break;
+        case 8:
+            if (rng() % 10 == 0) {
+                Book next = rng() % 2 ? b.MakeSuccessor() : Book{};
+                AddRandomBook(next, rng, {.nodes = 1 + static_cast<int>(rng() % 60)});
+                b.SwapContent(next);
+            }
+            break;
+        default: b.Select(pick()); break;
+        }
+        checker.Verify();
+    }
+    EXPECT_EQ(checker.Failures(), 0);
+    EXPECT_GT(checker.Seen().resets, 0);
+    EXPECT_GT(checker.Seen().reordered, 0);
 }
 
 TEST(Book, SortChildrenIsStableAndRelinks)

@@ -1,5 +1,6 @@
 // Long random sessions of clicks and editing commands on random books, checked after every
-// step against the rules the commands must keep and against a model of the undo queue.
+// step against the rules the commands must keep and against a model of the undo queue, while a
+// row checker follows the book only through its notifications, as an item model's view would.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "book/Queries.h"
 #include "book/TreeStream.h"
 #include "support/BookTesting.h"
+#include "support/RowChecker.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace morvane;
@@ -44,10 +46,43 @@ public:
 
     Book& book() { return tree_.book; }
 
+    // Cut pastes that carried a mark below a moved item (the old marked parent lay inside it).
+    int CarriedMarks() const { return carriedMarks_; }
+    const RowChecker::Counts& RowChanges() const { return rows_.Seen(); }
+
     void Step()
     {
+        const unsigned pick = rng_() % 18;
+        if (pick == 16) {
+            CutWorkInsideThenPaste();
+            return;
+        }
+        Act([&] { Command(pick); });
+    }
+
+private:
+    // Runs one user action, then accounts for its snapshot and checks the invariants.
+    template <class F>
+    void Act(F&& action)
+    {
         const std::uint64_t pushes = tree_.undo.Pushes();
-        switch (rng_() % 17) {
+        const bool markInsideCut = tree_.clipboardMode == kClipCut && CutCarriesAMark();
+        action();
+        if (::testing::Test::HasFatalFailure())
+            return;
+        if (tree_.undo.Pushes() != pushes) {
+            ASSERT_EQ(tree_.undo.Pushes(), pushes + 1);
+            ModelPush();
+            if (markInsideCut && tree_.clipboardMode == kClipNone)
+                ++carriedMarks_;
+        }
+        CheckInvariants();
+        rows_.Verify();
+    }
+
+    void Command(unsigned pick)
+    {
+        switch (pick) {
         case 0:
         case 1: PlainClick(tree_, PickNode(), Hook()); break;
         case 2:
@@ -74,14 +109,60 @@ public:
             break;
         }
         }
-        if (tree_.undo.Pushes() != pushes) {
-            ASSERT_EQ(tree_.undo.Pushes(), pushes + 1);
-            ModelPush();
-        }
-        CheckInvariants();
     }
 
-private:
+    // Cut, then Ctrl-clicks and adds inside the cut items (which can move the marked parent
+    // into them), then a paste elsewhere: the sequences where marks travel with a moved item.
+    void CutWorkInsideThenPaste()
+    {
+        Act([&] {
+            if (OpenContextMenu(tree_, PickNode()))
+                RunEditCommand(tree_, kCmdCut);
+        });
+        for (int i = 1 + static_cast<int>(rng_() % 3); i > 0 && tree_.transferList; --i)
+            Act([&] { WorkInsideTransferList(); });
+        Act([&] { PasteOnRightClick(PickNode()); });
+    }
+
+    // A Ctrl-click or an add on an item within the transfer list's subtrees.
+    void WorkInsideTransferList()
+    {
+        std::vector<Node> inside;
+        for (Node item : LiveTransferList())
+            for (Node n = item; n; n = book().NextPreOrder(n, item))
+                if (ItemClass(book(), n) != 3)
+                    inside.push_back(n);
+        if (inside.empty())
+            return;
+        const Node n = inside[rng_() % inside.size()];
+        if (rng_() % 2) {
+            tree_.multiSelect = true;
+            CtrlClick(tree_, n, [] { return true; });
+            tree_.multiSelect = false;
+        } else {
+            tree_.rightClickedItem = n;
+            Add();
+        }
+    }
+
+    std::vector<Node> LiveTransferList()
+    {
+        std::vector<Node> v;
+        if (tree_.transferList)
+            for (Node n : *tree_.transferList)
+                if (book().Valid(n))
+                    v.push_back(n);
+        return v;
+    }
+
+    bool CutCarriesAMark()
+    {
+        for (Node item : LiveTransferList())
+            for (Node n = book().FirstChild(item); n; n = book().NextPreOrder(n, item))
+                if (book().Marked(n))
+                    return true;
+        return false;
+    }
     ShowLineHook Hook()
     {
         const bool fail = rng_() % 10 == 0;
@@ -180,6 +261,12 @@ private:
         Node target = PickNode();
         if (rng_() % 4 == 0 && tree_.transferList && !tree_.transferList->empty())
             target = PickWithin(tree_.transferList->front());
+        PasteOnRightClick(target);
+    }
+
+    // A right click on target and paste, when offered (and sometimes when not).
+    void PasteOnRightClick(Node target)
+    {
         auto menu = OpenContextMenu(tree_, target);
         if (menu && (menu->Enabled(kCmdPaste) || rng_() % 4 == 0)) {
             const bool moving = tree_.clipboardMode == kClipCut;
@@ -308,8 +395,10 @@ private:
     std::mt19937 rng_;
     ScriptedDesktop desk_;
     KeyTree tree_{&desk_};
+    RowChecker rows_{tree_.book};  // from the empty book on, so the random book's inserts count too
     std::vector<std::string> images_;  // the model's snapshots, slot 1 first
     std::uint32_t current_ = 0, top_ = 0;
+    int carriedMarks_ = 0;
 };
 
 }  // namespace
@@ -319,6 +408,8 @@ TEST(EditingModel, RandomSessionsKeepTheBookAndMarkingConsistent)
     const bool longRun = std::getenv("MORVANE_LONG_TESTS") != nullptr;
     const int sessions = longRun ? 1000 : 100;
     const int steps = longRun ? 1500 : 400;
+    int carriedMarks = 0;
+    RowChecker::Counts rows;
     for (int s = 0; s < sessions; ++s) {
         SCOPED_TRACE("session " + std::to_string(s));
         Session session(static_cast<unsigned>(s) * 7919u + 1u);
@@ -329,5 +420,16 @@ TEST(EditingModel, RandomSessionsKeepTheBookAndMarkingConsistent)
                 return;
             }
         }
+        carriedMarks += session.CarriedMarks();
+        rows.inserted += session.RowChanges().inserted;
+        rows.removed += session.RowChanges().removed;
+        rows.reordered += session.RowChanges().reordered;
+        rows.resets += session.RowChanges().resets;
     }
+    // The sessions must reach the rare sequences too.
+    EXPECT_GT(carriedMarks, 0) << "no cut paste carried a mark below a moved item";
+    EXPECT_GT(rows.inserted, 0);
+    EXPECT_GT(rows.removed, 0);
+    EXPECT_GT(rows.reordered, 0);
+    EXPECT_GT(rows.resets, 0);
 }

@@ -170,6 +170,63 @@ TEST(Editing, CutMovesMarkedSiblingsUnlessANameClashes)
     EXPECT_FALSE(CanReceive(e.tree, inner));
 }
 
+// When the marked parent lies inside a cut item, its marks travel with the copy: none may stay
+// marked below an arriving copy, or a later delete takes an item the user never chose.
+TEST(Editing, CutPasteLeavesNoMarkBelowTheArrivingCopies)
+{
+    {
+        Env e;
+        const Node dirA = e.At({"目录A"}), dirB = e.At({"目录B"});
+        e.RightClick(dirA);
+        ASSERT_EQ(Cut(e.tree), 1);
+        e.RightClick(dirA);
+        AddItemForm form;
+        form.FocusName(e.tree);
+        form.SetName(e.tree, "X");
+        form.ChooseKind(e.tree, kMaskDirectory);
+        const Node x = form.Accept(e.tree);
+        ASSERT_TRUE(x);
+        ASSERT_TRUE(e.book.Marked(x));
+        ASSERT_FALSE(e.book.Marked(dirA));
+        e.RightClick(dirB);
+        ASSERT_TRUE(MenuRules(e.tree, dirB).Enabled(kCmdPaste));
+        ASSERT_EQ(Paste(e.tree), 1);
+
+        const Node movedX = e.At({"目录B", "目录A", "X"});
+        ASSERT_TRUE(movedX);
+        EXPECT_FALSE(e.book.Marked(movedX));
+        EXPECT_EQ(e.tree.markedParent, dirB);
+        EXPECT_EQ(e.tree.markedCount, 0);
+
+        // A later delete takes only what the user chose.
+        e.tree.multiSelect = true;
+        EXPECT_EQ(Click(e.tree, e.At({"目录B", "目录A", "对方1"})), ClickResult::Marked);
+        e.tree.multiSelect = false;
+        EXPECT_EQ(Delete(e.tree), 1);
+        EXPECT_EQ(e.desk.LastMessage(), "确认删除选定的 <锁>: \"对方1\"?");
+        EXPECT_TRUE(e.book.Valid(movedX));
+    }
+    {
+        Env e;
+        const Node dirA = e.At({"目录A"}), dirB = e.At({"目录B"});
+        e.RightClick(dirA);
+        ASSERT_EQ(Cut(e.tree), 1);
+        e.tree.multiSelect = true;
+        EXPECT_EQ(Click(e.tree, dirA), ClickResult::Unmarked);
+        EXPECT_EQ(Click(e.tree, e.At({"目录A", "对方1"})), ClickResult::Marked);
+        e.tree.multiSelect = false;
+        e.RightClick(dirB);
+        ASSERT_EQ(Paste(e.tree), 1);
+        const Node movedLock = e.At({"目录B", "目录A", "对方1"});
+        ASSERT_TRUE(movedLock);
+        EXPECT_FALSE(e.book.Marked(movedLock));
+        EXPECT_EQ(e.tree.markedParent, dirB);
+        EXPECT_EQ(e.tree.markedCount, CountMarkedChildren(e.book, dirB));
+        for (Node n = e.root; n; n = e.book.NextPreOrder(n))
+            EXPECT_TRUE(!e.book.Marked(n) || e.book.Parent(n) == dirB) << Utf8(e.book.Text(n));
+    }
+}
+
 TEST(Editing, DeleteAsksAndRemoves)
 {
     Env e;
