@@ -83,6 +83,9 @@ int SaveAtExit(KeyTree& tree);
 std::string DirectoryOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
 
+// The types both book file choosers offer.
+inline const std::vector<FileFilter> kBookFileFilters = {{"Book Files (*.Bk)", "*.Bk"}, {"All Files (*.*)", "*.*"}};
+
 // The file chooser setups of the commands.
 FileChoice BookSaveChoice(const std::string& bookPath, bool fromBookPath);
 FileChoice BookOpenChoice(const std::string& bookPath);

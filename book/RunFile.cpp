@@ -30,7 +30,7 @@ void Warn(Desktop* desktop, const std::string& gbkText)
     Ask(desktop, gbkText, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
-std::optional<std::string> AskPassword(KeyTree& tree, int mode)
+std::optional<std::string> AskPassword(KeyTree& tree, PasswordMode mode)
 {
     if (!tree.desktop)
         return std::nullopt;

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "book/MainView.h"
 #include "book/StepContext.h"
 
 namespace morvane {
@@ -82,8 +83,9 @@ int EncryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, 
 int DecryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
                    const std::uint8_t* input, std::size_t length, std::uint16_t attribute, std::uint16_t type);
 
-// Main window notifications (nothing without a desktop).
-void NotifyActivity(KeyTree& tree, int mode);
+// Main window notifications (nothing headless). The progress is the share of the tree's
+// progress total already done, sent only while a total is set.
+void NotifyActivity(KeyTree& tree, ActivityMode mode);
 void NotifyProgress(KeyTree& tree);
 
 }  // namespace morvane

@@ -7,7 +7,7 @@
 #include "book/KeyTree.h"
 #include "book/Queries.h"
 #include "book/Records.h"
-#include "message/MessageView.h"
+#include "book/Marking.h"
 #include "platform/Text.h"
 
 namespace morvane {
@@ -110,11 +110,11 @@ int ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::s
     return 1;
 }
 
-void ExportPublicKey(KeyTree& tree, MessageView* view)
+void ExportPublicKey(KeyTree& tree)
 {
     Book& book = tree.book;
     CRSA& engine = tree.engine[0];
-    if (tree.random.Collecting() || engine.busy)
+    if (tree.collection.running || tree.keygen.busy)
         return;
     Node record = tree.Live(tree.contextItem);
     if (ItemClass(book, record) == 3)
@@ -145,11 +145,11 @@ void ExportPublicKey(KeyTree& tree, MessageView* view)
         return;
     if (SetField(book, record, KindCode(ItemKind::OutputField), BuildPublicKeyText(n.value, e.value)) != 1)
         return;
-    ShowLine(tree, view, FindChildByKind(book, record, ItemKind::OutputField));
+    DisplayLine(tree, FindChildByKind(book, record, ItemKind::OutputField));
     inform("输出公钥OK!");
 }
 
-bool ImportPublicKey(KeyTree& tree, const std::string& text, MessageView* view)
+bool ImportPublicKey(KeyTree& tree, const std::string& text)
 {
     Book& book = tree.book;
     const Node clicked = tree.Live(tree.clickedItem);
@@ -186,7 +186,7 @@ bool ImportPublicKey(KeyTree& tree, const std::string& text, MessageView* view)
     SetField(book, lock, KindCode(ItemKind::ModulusField), n);
     FieldLine nLine;
     if (GetField(book, lock, KindCode(ItemKind::ModulusField), nLine) == 1)
-        ShowLine(tree, view, nLine.node);
+        DisplayLine(tree, nLine.node);
     return true;
 }
 

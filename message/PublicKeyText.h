@@ -10,7 +10,6 @@
 namespace morvane {
 
 class KeyTree;
-class MessageView;
 
 inline constexpr char kPublicKeyNMarker[] = "...This is Public Key N...";
 inline constexpr char kPublicKeyEMarker[] = "...This is Public Key E...";
@@ -32,13 +31,13 @@ int ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::s
 // and self-tests the key on the tree's first engine, then writes the public key text into the
 // key's output field, selects that line and reports. Nothing happens while random data is
 // being collected, while the engine is busy, or for anything but a key.
-void ExportPublicKey(KeyTree& tree, MessageView* view = nullptr);
+void ExportPublicKey(KeyTree& tree);
 
 // The text boxes' key recognition: when the tree's clicked item is a lock or a line of one and
 // text holds a public key, asks whether to replace the lock's key, puts the clicked line's
 // text back, and on OK stores N, E, the strength label and the date (only for moduli of 512,
 // 1024, 2048 or 4096 bits). True when a key was recognised (the box's change then ends here);
 // false when the text is ordinary input.
-bool ImportPublicKey(KeyTree& tree, const std::string& text, MessageView* view = nullptr);
+bool ImportPublicKey(KeyTree& tree, const std::string& text);
 
 }  // namespace morvane

@@ -14,13 +14,12 @@ namespace morvane {
 
 class CRSA;
 class KeyTree;
-class MessageView;
 
 // One press on the lock record. The first press of a session sets it up (sign: 1 for operation
 // button 2). 1 after a step; -1 on failure (result -1 after an empty input). A failed block
 // leaves the session as it was, so the next press retries it; a failed first press leaves no
 // session behind.
-int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* view = nullptr);
+int StepCommand(KeyTree& tree, Node record, int sign, int& result);
 
 // Counts the blocks of a phase of length input bytes on the engine: the second engine's
 // signature phase or the first engine's encryption phase (serial and output size). -1 when the

@@ -88,7 +88,7 @@ TEST(SingleStep, FivePressSignAndEncrypt)
     EXPECT_EQ(mb.tree.step.pendingButton, 0);
     EXPECT_EQ(mb.Field(s.bobLock, ItemKind::UseCountField), "1");
     EXPECT_EQ(mb.Field(s.aliceKey, ItemKind::UseCountField), "1");
-    EXPECT_EQ(mb.desktop.activities.back(), kActivityIdle);
+    EXPECT_EQ(mb.view.activities.back(), kActivityIdle);
     EXPECT_EQ(book.Selected(), FindChildByKind(book, s.bobLock, ItemKind::OutputField));
 
     // The armored text has the normal command's shape and opens and verifies on Bob's side.
