@@ -307,7 +307,8 @@ bool SaveBookCommand(KeyTree& tree)
             return false;
         tree.bookPath = *chosen;
     }
-    SaveBook(tree, tree.bookPath);
+    // A failed save has shown its message and left the old file as it was.
+    (void)SaveBook(tree, tree.bookPath);
     return false;
 }
 

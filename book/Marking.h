@@ -25,7 +25,7 @@ void UnmarkSelection(KeyTree& tree);
 // skipped headless) and marks p alone, making it the clicked item and its parent the marked
 // parent. 1 for no line, 0 when shown, -1 when the window's part failed (p is then left
 // unmarked).
-int SelectionDisplay(KeyTree& tree, Node p);
+[[nodiscard]] int SelectionDisplay(KeyTree& tree, Node p);
 // What a command runs when it ends on a line: the selection display for it, which then
 // becomes the tree's selected item. RedisplayLine also repaints the line's row (its text
 // changed under the command). Nothing happens for a stale line; the display's own result
@@ -50,7 +50,7 @@ inline void SetCtrlKey(KeyTree& tree, bool down) { tree.multiSelect = down; }
 
 // Adds n to the selection: n must be a child of the marked parent, or nothing may be
 // marked (n's parent then becomes the marked parent). False when neither holds.
-bool AddMark(KeyTree& tree, Node n);
+[[nodiscard]] bool AddMark(KeyTree& tree, Node n);
 
 // After the whole book was rebuilt (undo, redo, loading) or built by other means: handles
 // that no longer name a node are cleared, transfer list entries that went stale are dropped,

@@ -189,7 +189,7 @@ bool StartUp(KeyTree& tree, bool* firstStart)
             const RunFileFields f = ParseRunFile(*file);
             // A refused or failed load keeps the sample book and an empty book path.
             if (f.hasBookPath && !f.bookPath.empty())
-                LoadBook(tree, Utf8(f.bookPath));
+                (void)LoadBook(tree, Utf8(f.bookPath));
             if (f.hasSeedPath)
                 seedPath = Utf8(f.seedPath);
             else

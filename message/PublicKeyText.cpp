@@ -45,10 +45,10 @@ std::string StrengthLabel(std::uint32_t bits)
 
 }  // namespace
 
-int WrapText(std::string& text, std::size_t width)
+void WrapText(std::string& text, std::size_t width)
 {
     if (width == 0 || text.size() <= width)
-        return 1;
+        return;
     std::string out;
     out.reserve(text.size() + 2 * (text.size() / width));
     for (std::size_t i = 0; i < text.size(); i += width) {
@@ -57,7 +57,6 @@ int WrapText(std::string& text, std::size_t width)
         out.append(text, i, width);
     }
     text.swap(out);
-    return 1;
 }
 
 std::string BuildPublicKeyText(const std::string& n, const std::string& e)
@@ -80,7 +79,7 @@ std::string BuildPublicKeyText(const std::string& n, const std::string& e)
     return text;
 }
 
-int ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::string& text)
+void ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::string& text)
 {
     found = false;
     n.clear();
@@ -90,24 +89,23 @@ int ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::s
     const std::string eMarker = WithoutBlanks(kPublicKeyEMarker);
     const std::size_t nAt = copy.find(nMarker);
     if (nAt == std::string::npos)
-        return 1;
+        return;
     const std::size_t nStart = nAt + nMarker.size();
     const std::size_t eAt = copy.find(eMarker);
     if (eAt == std::string::npos || eAt <= nStart)
-        return 1;
+        return;
     for (std::size_t i = nStart; i < eAt; ++i)
         if (!IsHexDigit(copy[i]))
-            return 1;
+            return;
     std::size_t eEnd = eAt + eMarker.size();
     const std::size_t eStart = eEnd;
     while (eEnd < copy.size() && IsHexDigit(copy[eEnd]))
         ++eEnd;
     if (eEnd == eStart)
-        return 1;
+        return;
     n.assign(copy, nStart, eAt - nStart);
     e.assign(copy, eStart, eEnd - eStart);
     found = true;
-    return 1;
 }
 
 void ExportPublicKey(KeyTree& tree)

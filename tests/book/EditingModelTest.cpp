@@ -40,7 +40,7 @@ public:
         for (Node n = book().FirstRoot(); n; n = book().NextPreOrder(n))
             book().SetState(n, book().State(n) & kStateExpanded, ~0u);
         MendAfterRebuild(tree_);
-        PrepareUndo(tree_);
+        EXPECT_EQ(PrepareUndo(tree_), 1);
         ModelPush();
     }
 
@@ -121,7 +121,7 @@ private:
             Find();
         } else {
             Answer();
-            RunEditCommand(tree_, id);
+            (void)RunEditCommand(tree_, id);
             desk_.answers.clear();
         }
     }
@@ -182,7 +182,7 @@ private:
     {
         if (!OpenContextMenu(tree_, PickNode()))
             return;
-        RunEditCommand(tree_, rng_() % 2 ? kCmdCopy : kCmdCut);
+        EXPECT_TRUE(RunEditCommand(tree_, rng_() % 2 ? kCmdCopy : kCmdCut));
         Node target = PickNode();
         if (rng_() % 4 == 0 && tree_.transferList && !tree_.transferList->empty())
             target = PickWithin(tree_.transferList->front());
@@ -190,7 +190,7 @@ private:
         if (menu && (menu->Enabled(kCmdPaste) || rng_() % 4 == 0)) {
             const bool moving = tree_.clipboardMode == kClipCut;
             const std::size_t nodes = book().NodeCount();
-            RunEditCommand(tree_, kCmdPaste);
+            EXPECT_TRUE(RunEditCommand(tree_, kCmdPaste));
             if (moving) {
                 EXPECT_EQ(book().NodeCount(), nodes) << "a move lost or made nodes";
             }

@@ -36,7 +36,7 @@ struct Env {
     {
         tree.view = &view;
         root = BuildSampleBook(book);
-        PrepareUndo(tree);
+        EXPECT_EQ(PrepareUndo(tree), 1);
     }
 
     // The node at a path of names (UTF-8) below the root.
@@ -315,12 +315,12 @@ TEST(Editing, RebuildForgetsEveryHandleOfTheOldBook)
     Env e;
     const Node lock = e.At({"目录A", "对方1"});
     e.RightClick(lock);
-    Copy(e.tree);
+    EXPECT_EQ(Copy(e.tree), 1);
     e.RightClick(e.At({"目录B"}));
     ASSERT_EQ(Paste(e.tree), 1);
     PlainClick(e.tree, e.At({"目录B", "我的2"}));
     e.RightClick(e.At({"目录B", "我的2"}));
-    Copy(e.tree);
+    EXPECT_EQ(Copy(e.tree), 1);
     e.RightClick(e.At({"目录A"}));
     ASSERT_EQ(UndoCommand(e.tree), 1);
     // Nothing kept names a node of the old book; the marking comes from the snapshot.
@@ -502,7 +502,7 @@ TEST(Editing, ClicksMarkSiblingsUnderOneParent)
 
     // A plain click on empty space clears the marks and the transfer list.
     e.RightClick(lockB);
-    Cut(e.tree);
+    EXPECT_EQ(Cut(e.tree), 1);
     e.tree.multiSelect = false;
     PlainClick(e.tree, Node{});
     EXPECT_FALSE(e.book.Marked(lockB));
@@ -571,7 +571,7 @@ TEST(Editing, ContextMenuRules)
     // A directory with a selection elsewhere: paste and the here commands.
     PlainClick(e.tree, key);
     e.RightClick(key);
-    Copy(e.tree);
+    EXPECT_EQ(Copy(e.tree), 1);
     const Node dirB = e.At({"目录B"});
     m = OpenContextMenu(e.tree, dirB);
     EXPECT_TRUE(m->Enabled(kCmdPaste));

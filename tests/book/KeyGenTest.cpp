@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bignum/SafeAlloc.h"
 #include "book/KeyGen.h"
 #include "book/KeyRecord.h"
 #include "book/Queries.h"
@@ -354,7 +355,7 @@ TEST(KeygenCommand, KeysLoadedWhileItRunsDoNotMixIntoTheNewKey)
             pFound = b.desk.pumps;
         if (!loaded && pFound != 0 && b.desk.pumps == pFound + 2) {
             int complete = 0;
-            CheckKey(b.tree.engine[0], complete, b.tree, other);
+            EXPECT_EQ(CheckKey(b.tree.engine[0], complete, b.tree, other), 1);
             loaded = true;
         }
     };
@@ -384,4 +385,47 @@ TEST(KeygenCommand, KeysLoadedWhileItRunsDoNotMixIntoTheNewKey)
     ASSERT_EQ(GenerateKeyCommand(c.tree).end, KeygenEnd::Stopped);
     EXPECT_EQ(c.tree.engine[0].N.ToString(16), "ABC");
     EXPECT_EQ(c.tree.engine[0].E.ToString(16), "10001");
+}
+
+TEST(KeygenCommand, RunningOutOfMemoryAfterThePrimesNeverStoresAKey)
+{
+    // Memory runs out at each allocation in turn from the report of the last prime on (storing
+    // it, deriving the key, the self-test, handing the key over): every such run must end as
+    // a failure with the record's old key whole, until the first run that needs no failing
+    // allocation stores a working key.
+    for (long successes = 0;; ++successes) {
+        ASSERT_LT(successes, 100000) << "the generation never finished";
+        KeygenBook b(12, "弱  256Bits");
+        bool armed = false;
+        b.atPump = [&] {
+            if (!armed && b.tree.keygen.primes == 3) {
+                armed = true;
+                FailAllocationsAfter(successes);
+            }
+        };
+        const KeygenOutcome out = GenerateKeyCommand(b.tree);
+        FailAllocationsAfter(-1);
+        ASSERT_TRUE(armed);
+        if (out.end == KeygenEnd::Done) {
+            EXPECT_TRUE(out.keyWritten);
+            CRSA k;
+            int complete = 0;
+            ASSERT_EQ(CheckKey(k, complete, b.tree, b.key), 1);
+            ASSERT_EQ(complete, 1);
+            int failed = 1;
+            EXPECT_EQ(k.SelfTest(failed), 1);
+            EXPECT_EQ(failed, 0);
+            EXPECT_EQ(Compare(b.tree.engine[0].N, k.N), 0);
+            break;
+        }
+        ASSERT_EQ(out.end, KeygenEnd::Failed) << successes;
+        EXPECT_FALSE(out.keyWritten);
+        EXPECT_EQ(b.desk.LastMessage().rfind("发生错误 = ", 0), 0u) << successes;
+        for (const std::string& m : b.desk.MessageTexts())
+            ASSERT_NE(m.rfind("密钥生成OK", 0), 0u) << successes;
+        ASSERT_EQ(b.Value(b.key, ItemKind::ModulusField), "ABC") << successes;
+        ASSERT_EQ(b.Value(b.key, ItemKind::PrivateExponentField), "DDD") << successes;
+        EXPECT_FALSE(b.tree.keygen.busy);
+        EXPECT_TRUE(b.tree.menusEnabled);
+    }
 }

@@ -95,7 +95,7 @@ TEST(SingleStep, FivePressSignAndEncrypt)
     const std::string armored = mb.Output(s.bobLock);
     EXPECT_EQ(armored.size(), 36u + 3 * 256u);
     std::string digest;
-    ModulusDigest(book, s.aliceKey, digest);
+    ASSERT_EQ(ModulusDigest(book, s.aliceKey, digest), 1);
     EXPECT_EQ(armored.substr(0, 36), "SIGN" + digest);
     EXPECT_EQ(mb.RowText(s.bobLock, ItemKind::PostTextRow), "后置正文(0768字节): " + armored.substr(36));
     ASSERT_EQ(mb.Protect(s.bobKey, armored, 0), 1);
