@@ -38,7 +38,7 @@ public:
     // for a key or lock adds its field lines dated now; expands the parent and takes a
     // snapshot. Returns the new item, or none when OK is not allowed (the name is empty or
     // taken, no kind is chosen, or the parent is not a book root or directory).
-    Node Accept(KeyTree& tree);
+    [[nodiscard]] Node Accept(KeyTree& tree);
 };
 
 // The item kind (2, 4 or 3) of a radio button mask; 0 for any other mask.

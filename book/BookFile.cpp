@@ -36,7 +36,7 @@ void Warn(KeyTree& tree, const std::string& gbkText)
     Ask(tree, gbkText, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
-std::optional<std::string> AskPassword(KeyTree& tree, int mode, const std::string& preset)
+std::optional<std::string> AskPassword(KeyTree& tree, PasswordMode mode, const std::string& preset)
 {
     if (!tree.desktop)
         return std::nullopt;
@@ -94,7 +94,7 @@ FileChoice BookSaveChoice(const std::string& bookPath, bool fromBookPath)
 {
     FileChoice c;
     c.defaultExt = "Bk";
-    c.filter = "Book Files (*.Bk)|*.Bk|All Files (*.*)|*.*";
+    c.filters = kBookFileFilters;
     if (fromBookPath && !bookPath.empty()) {
         c.defaultName = FileNameOf(bookPath);
         c.initialDir = DirectoryOf(bookPath);
@@ -110,7 +110,7 @@ FileChoice BookOpenChoice(const std::string& bookPath)
     FileChoice c;
     c.defaultExt = "Bk";
     c.defaultName = "*.Bk";
-    c.filter = "Book Files (*.Bk) | *.Bk | All Files (*.*) | *.*";
+    c.filters = kBookFileFilters;
     c.initialDir = bookPath.empty() ? ProgramDir() : DirectoryOf(bookPath);
     return c;
 }
@@ -297,7 +297,8 @@ bool SaveBookCommand(KeyTree& tree)
             return false;
         tree.bookPath = *chosen;
     }
-    SaveBook(tree, tree.bookPath);
+    // A failed save has shown its message and left the old file as it was.
+    (void)SaveBook(tree, tree.bookPath);
     return false;
 }
 

@@ -41,20 +41,20 @@ struct LoadOutcome {
 // the file's password digest does not match. On success the book is replaced, every kept
 // handle is re-derived from the new book, the undo queue starts again from the new book
 // (its snapshots of the old one are dropped), and the book path becomes path.
-LoadOutcome LoadBook(KeyTree& tree, const std::string& path);
+[[nodiscard]] LoadOutcome LoadBook(KeyTree& tree, const std::string& path);
 // The same on a file's content already in memory (path only names it in messages and
 // becomes the book path on success).
-LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path);
+[[nodiscard]] LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path);
 
 // Writes the book to path under the book password, replacing any file there atomically.
 // 1, or -1 after the message "不能保存成通讯簿: " and the path (an empty path gives -1 without
 // a message). The book path is not changed.
-int SaveBook(KeyTree& tree, const std::string& path);
+[[nodiscard]] int SaveBook(KeyTree& tree, const std::string& path);
 
 // The file content for the book under password, no user interaction. 1, or -1 when the book
 // does not hold exactly one top-level item, the password is empty (the cipher refuses it),
 // or memory runs out.
-int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::uint8_t>& out);
+[[nodiscard]] int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::uint8_t>& out);
 
 // What DecodeBookContent found.
 enum class BookContentError {
@@ -65,23 +65,26 @@ enum class BookContentError {
 };
 // Deciphers the bytes after the password digest and checks and expands the content; stream
 // gets the tree stream. No user interaction; the book is not touched.
-BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std::string_view password,
+[[nodiscard]] BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std::string_view password,
                                    CRijndael& cipher, CCompress& codec, std::vector<std::uint8_t>& stream);
 
 // Menu commands. Each returns true when the main window's book title must be repainted.
-bool NewBookCommand(KeyTree& tree);     // "新建密钥簿" (the undo queue restarts as after a load)
-bool OpenBookCommand(KeyTree& tree);    // "打开密钥簿..."
+[[nodiscard]] bool NewBookCommand(KeyTree& tree);     // "新建密钥簿" (the undo queue restarts as after a load)
+[[nodiscard]] bool OpenBookCommand(KeyTree& tree);    // "打开密钥簿..."
 bool SaveBookCommand(KeyTree& tree);    // "保存密钥簿" (never needs a repaint: returns false)
-bool SaveBookAsCommand(KeyTree& tree);  // "另存为..."
+[[nodiscard]] bool SaveBookAsCommand(KeyTree& tree);  // "另存为..."
 
 // The save step at exit: offers to save the book, then writes the seed file and the run
 // file. 1 when all of it was done; -1 when it stopped early (a failed save, seed file or run
 // file). It never cancels the close.
-int SaveAtExit(KeyTree& tree);
+[[nodiscard]] int SaveAtExit(KeyTree& tree);
 
 // Path pieces: the text before the last '/' and the text after it (both "" without a '/').
 std::string DirectoryOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
+
+// The types both book file choosers offer.
+inline const std::vector<FileFilter> kBookFileFilters = {{"Book Files (*.Bk)", "*.Bk"}, {"All Files (*.*)", "*.*"}};
 
 // The file chooser setups of the commands.
 FileChoice BookSaveChoice(const std::string& bookPath, bool fromBookPath);

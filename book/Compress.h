@@ -40,8 +40,8 @@ public:
 
     // out = the coded form of data[0..len-1]. Returns 1, or -1 when len is 0, when the coded
     // form would not fit its 32-bit header, or when memory runs out (out is then empty).
-    int Compress(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len);
-    int Compress(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
+    [[nodiscard]] int Compress(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len);
+    [[nodiscard]] int Compress(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
         return Compress(out, data.data(), data.size());
     }
 
@@ -50,8 +50,8 @@ public:
     // symbol running past its chunk's end, a copy from outside the chunk's output, no chunk
     // at all), when the result would exceed kMaxExpandedSize, or when memory runs out; out
     // is then empty. Bytes after the last coded byte are ignored.
-    int Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len);
-    int Expand(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
+    [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len);
+    [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
         return Expand(out, data.data(), data.size());
     }
 

@@ -134,8 +134,8 @@ ContextMenuState MenuRules(const KeyTree& tree, Node r)
     const std::int32_t count = tree.markedCount;
     const bool listEmpty = !tree.transferList || tree.transferList->empty();
     const bool receive = CanReceive(tree, r);
-    const bool generating = tree.engine[0].busy != 0;
-    const bool collecting = tree.random.Collecting();
+    const bool generating = tree.keygen.busy;
+    const bool collecting = tree.collection.running;
 
     if (k == KindCode(ItemKind::BookRoot)) {
         DisableAll(m, kEditGroup);

@@ -50,6 +50,6 @@ ContextMenuState MenuRules(const KeyTree& tree, Node r);
 // A right click on hit. nullopt when no menu is shown: menus are disabled (nothing changes)
 // or there is no item (the right-clicked item is cleared). Otherwise hit becomes the
 // right-clicked and the context item and the menu is returned.
-std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit);
+[[nodiscard]] std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit);
 
 }  // namespace morvane

@@ -28,7 +28,7 @@ public:
     // signature or police item, or other items are marked); a single marked parent of the
     // item is unmarked and the drag goes on. The view then makes the drag image and calls
     // Cancel when it cannot.
-    bool Begin(KeyTree& tree, Node item);
+    [[nodiscard]] bool Begin(KeyTree& tree, Node item);
     // The cursor is over `over` (none: over no item). Returns the drop target to highlight:
     // the nearest container of the item, or none.
     Node Hover(const KeyTree& tree, Node over);

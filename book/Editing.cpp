@@ -296,21 +296,23 @@ int RedoCommand(KeyTree& tree) { return tree.undo.Redo(); }
 
 bool RunEditCommand(KeyTree& tree, int id)
 {
+    // Each command has told the user whatever needs telling and leaves the book consistent
+    // however it ends; the menu only needs to know that the id was one of these.
     switch (id) {
-    case kCmdUndo: UndoCommand(tree); return true;
-    case kCmdRedo: RedoCommand(tree); return true;
+    case kCmdUndo: (void)UndoCommand(tree); return true;
+    case kCmdRedo: (void)RedoCommand(tree); return true;
     case kCmdApply: return true;
-    case kCmdCut: Cut(tree); return true;
-    case kCmdCopy: Copy(tree); return true;
-    case kCmdPaste: Paste(tree); return true;
-    case kCmdDelete: Delete(tree); return true;
-    case kCmdSortType: Sort(tree, SortKind::Type); return true;
-    case kCmdSortName: Sort(tree, SortKind::Name); return true;
-    case kCmdSortStrength: Sort(tree, SortKind::Strength); return true;
-    case kCmdSortDate: Sort(tree, SortKind::Date); return true;
-    case kCmdCopyHere: CopyToHere(tree); return true;
-    case kCmdCutHere: CutToHere(tree); return true;
-    case kCmdClearTraces: ClearTraces(tree); return true;
+    case kCmdCut: (void)Cut(tree); return true;
+    case kCmdCopy: (void)Copy(tree); return true;
+    case kCmdPaste: (void)Paste(tree); return true;
+    case kCmdDelete: (void)Delete(tree); return true;
+    case kCmdSortType: (void)Sort(tree, SortKind::Type); return true;
+    case kCmdSortName: (void)Sort(tree, SortKind::Name); return true;
+    case kCmdSortStrength: (void)Sort(tree, SortKind::Strength); return true;
+    case kCmdSortDate: (void)Sort(tree, SortKind::Date); return true;
+    case kCmdCopyHere: (void)CopyToHere(tree); return true;
+    case kCmdCutHere: (void)CutToHere(tree); return true;
+    case kCmdClearTraces: (void)ClearTraces(tree); return true;
     default: return false;
     }
 }

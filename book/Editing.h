@@ -13,34 +13,34 @@
 namespace morvane {
 
 // Gives the tree's undo queue its depth of 3, binds it and takes the first snapshot.
-int PrepareUndo(KeyTree& tree);
+[[nodiscard]] int PrepareUndo(KeyTree& tree);
 
 // The common first step of copy, cut and delete: with no marked parent and nothing marked,
 // the right-clicked item becomes the selection. True when there is a selection under a
 // marked parent afterwards (a book root alone at the top level is never one).
-bool StartSelection(KeyTree& tree);
+[[nodiscard]] bool StartSelection(KeyTree& tree);
 
 // Copy and cut take the marked items into the transfer list (cut gives them the cut look).
 // 1 when a list was taken, 0 when there was no selection.
-int Copy(KeyTree& tree);
-int Cut(KeyTree& tree);
+[[nodiscard]] int Copy(KeyTree& tree);
+[[nodiscard]] int Cut(KeyTree& tree);
 
 // Pastes the transfer list under the context item: copies arrive unmarked; a cut moves the
 // items, which arrive marked and become the selection, with nothing below them marked. Then
 // the context item is cleared and a snapshot taken. 1 done; 0 nothing to do, a name clash
 // (shown) or a move into one of the moved items themselves (refused); -1 when the copy
 // failed (the book is as before).
-int Paste(KeyTree& tree);
+[[nodiscard]] int Paste(KeyTree& tree);
 
 // Copy or cut the marked items to the context item. 1, 0 or -1 as Paste.
-int CopyToHere(KeyTree& tree);
-int CutToHere(KeyTree& tree);
+[[nodiscard]] int CopyToHere(KeyTree& tree);
+[[nodiscard]] int CutToHere(KeyTree& tree);
 
 // The question the delete command asks for these items (GBK); empty when it asks none and
 // deletes nothing (a single item that is not a directory, lock, key, signature or police).
 std::string DeleteQuestion(const Book& book, const ItemList& items);
 // Asks, then removes the marked items. 1 when items were removed, else 0.
-int Delete(KeyTree& tree);
+[[nodiscard]] int Delete(KeyTree& tree);
 
 enum class SortKind { Type, Name, Strength, Date };
 // The direction bit of a sort in a node's flags.
@@ -50,21 +50,21 @@ std::uint32_t SortBit(SortKind kind);
 int CompareForSort(const Book& book, SortKind kind, int d, Node a, Node b);
 // Sorts the children of the right-clicked item (a book root or directory), flipping its
 // direction bit first. 1 when sorted, 0 when there was nothing to sort.
-int Sort(KeyTree& tree, SortKind kind);
+[[nodiscard]] int Sort(KeyTree& tree, SortKind kind);
 
 // Output field and detail rows of the lock or key at or above the right-clicked item back to
 // their initial texts. 1 when done, 0 when there is no such record.
-int ClearTraces(KeyTree& tree);
+[[nodiscard]] int ClearTraces(KeyTree& tree);
 // The same on a given lock or key record: output field to its label, every detail row to its
 // initial text. 1, or -1 when record is not a lock or key.
-int ResetTraces(Book& book, Node record);
+[[nodiscard]] int ResetTraces(Book& book, Node record);
 
-int UndoCommand(KeyTree& tree);
-int RedoCommand(KeyTree& tree);
+[[nodiscard]] int UndoCommand(KeyTree& tree);
+[[nodiscard]] int RedoCommand(KeyTree& tree);
 
 // Runs an editing command by its menu id (undo, redo, apply, cut, copy, paste, delete, the
 // sorts, copy and cut to here, clear traces). False for every other id, which belongs to
 // another part of the program.
-bool RunEditCommand(KeyTree& tree, int id);
+[[nodiscard]] bool RunEditCommand(KeyTree& tree, int id);
 
 }  // namespace morvane

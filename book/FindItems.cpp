@@ -42,17 +42,17 @@ void FindSession::Prune()
         current_ = 1;
 }
 
-void FindSession::ShowCurrent(const ShowLineHook& show)
+void FindSession::ShowCurrent()
 {
     Book& book = tree_.book;
     const Node n = results_[static_cast<std::size_t>(current_ - 1)];
     book.Expand(n, true);
-    SelectionDisplay(tree_, n, show);
+    (void)SelectionDisplay(tree_, n);
     if (book.Valid(tree_.markedParent))
         book.SetFirstVisible(tree_.markedParent);
 }
 
-void FindSession::Search(const ShowLineHook& show)
+void FindSession::Search()
 {
     Book& book = tree_.book;
     Node start;
@@ -70,7 +70,7 @@ void FindSession::Search(const ShowLineHook& show)
                 --tree_.markedCount;
         }
         current_ = 1;
-        ShowCurrent(show);
+        ShowCurrent();
     }
     previousEnabled = false;
     nextEnabled = results_.size() >= 2;
@@ -80,7 +80,7 @@ void FindSession::Search(const ShowLineHook& show)
         status = Gbk("搜索到 ") + std::to_string(results_.size()) + Gbk(" 个结果! ") + PositionText();
 }
 
-void FindSession::Next(const ShowLineHook& show)
+void FindSession::Next()
 {
     Prune();
     if (current_ >= static_cast<int>(results_.size()))
@@ -89,11 +89,11 @@ void FindSession::Next(const ShowLineHook& show)
     if (current_ == static_cast<int>(results_.size()))
         nextEnabled = false;
     previousEnabled = true;
-    ShowCurrent(show);
+    ShowCurrent();
     status = PositionText();
 }
 
-void FindSession::Previous(const ShowLineHook& show)
+void FindSession::Previous()
 {
     Prune();
     if (current_ <= 1)
@@ -102,7 +102,7 @@ void FindSession::Previous(const ShowLineHook& show)
     if (current_ < 2)
         previousEnabled = false;
     nextEnabled = true;
-    ShowCurrent(show);
+    ShowCurrent();
     status = PositionText();
 }
 

@@ -30,10 +30,10 @@ public:
 
     // "搜索": searches from the right-clicked item the first time, afterwards from the
     // directory (or book root) of the clicked item, and shows the first result.
-    void Search(const ShowLineHook& show = {});
+    void Search();
     // "后一项" / "前一项": the next or previous result; nothing at either end.
-    void Next(const ShowLineHook& show = {});
-    void Previous(const ShowLineHook& show = {});
+    void Next();
+    void Previous();
     // "关闭" (and Enter or Esc): enables the tree's context menus again and drops the results.
     void Close();
 
@@ -41,7 +41,7 @@ public:
     int CurrentIndex() const { return current_; }  // 1-based; 0 before any result
 
 private:
-    void ShowCurrent(const ShowLineHook& show);
+    void ShowCurrent();
     void Prune();
     std::string PositionText() const;
 

@@ -1,9 +1,11 @@
 #include "book/KeyGen.h"
 
 #include <cstdio>
-#include <utility>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "book/Marking.h"
 #include "book/Queries.h"
 #include "book/Records.h"
 #include "crypto/CRSA.h"
@@ -42,7 +44,7 @@ std::string Seconds(std::uint32_t ms, int decimals)
 
 std::uint32_t Elapsed(KeyTree& tree)
 {
-    return tree.desktop->TickCount() - tree.engine[0].startTick;
+    return tree.desktop->TickCount() - tree.keygen.startTick;
 }
 
 // "终止计算! 在计算进行(t 秒)后" / "发生错误 = s! 在计算进行(t 秒)后"
@@ -54,6 +56,30 @@ std::string AfterText(std::uint32_t ms)
 bool IsStop(int code)
 {
     return code == kPrimeStopUser || code == kPrimeStopClosing;
+}
+
+// The target's field lines with the new key's numbers: P, Q, D and U for a key, then N and E.
+// False when a line is missing or cannot be split, or a number has no text; taken before
+// anything is stored, so that a failure leaves the record's old key whole.
+bool NewKeyLines(const Book& book, Node target, bool privatePart, const CRSA& key,
+                 std::vector<std::pair<Node, std::string>>& lines)
+{
+    const std::pair<ItemKind, const BigInt*> all[] = {
+        {ItemKind::PrimePField, &key.P},        {ItemKind::PrimeQField, &key.Q},
+        {ItemKind::PrivateExponentField, &key.D}, {ItemKind::CoefficientField, &key.U},
+        {ItemKind::ModulusField, &key.N},       {ItemKind::PublicExponentField, &key.E}};
+    for (const auto& [kind, number] : all) {
+        if (!privatePart && kind != ItemKind::ModulusField && kind != ItemKind::PublicExponentField)
+            continue;
+        FieldLine line;
+        if (GetField(book, target, KindCode(kind), line) != 1)
+            return false;
+        const std::string hex = NumberText(*number, kNumberHex);
+        if (hex.empty())
+            return false;
+        lines.emplace_back(line.node, line.label + hex);
+    }
+    return true;
 }
 
 } // namespace
@@ -86,68 +112,64 @@ std::string KeygenStatusText(int primes, int attempts, int tested, std::uint32_t
 int KeygenProgress(void* context, char code)
 {
     KeyTree& tree = *static_cast<KeyTree*>(context);
-    CRSA& engine = tree.engine[0];
-    if (engine.stopRequested != 0)
+    KeygenState& state = tree.keygen;
+    if (state.stopRequested)
         return kPrimeStopUser;
     if (CodeLabel(code) == nullptr)
         return -5;
     if (code == kPrimeEventPrime) {
-        ++engine.primes;
-        ++engine.tested;
+        ++state.primes;
+        ++state.tested;
     } else if (code == kPrimeEventComposite) {
-        ++engine.tested;
+        ++state.tested;
     }
     if (tree.desktop == nullptr)
         return kPrimeContinue;
     const std::uint32_t ms = Elapsed(tree);
-    tree.desktop->StatusTextChanged(KeygenStatusText(engine.primes, engine.attempts, engine.tested, ms, code));
+    if (tree.view)
+        tree.view->StatusTextChanged(KeygenStatusText(state.primes, state.attempts, state.tested, ms, code));
     return tree.desktop->PumpMessages() ? kPrimeStopClosing : kPrimeContinue;
 }
 
-KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelection)
+KeygenOutcome GenerateKeyCommand(KeyTree& tree)
 {
     KeygenOutcome outcome;
     Book& book = tree.book;
     const Node target = tree.Live(tree.rightClickedItem);
     const std::int32_t kind = book.Kind(target);
     CRSA& engine = tree.engine[0];
+    KeygenState& state = tree.keygen;
     // Only a lock or key has the fields a key goes into; any record can ask a running
     // generation to stop.
     const bool record = kind == KindCode(ItemKind::Lock) || kind == KindCode(ItemKind::Key);
-    if (tree.desktop == nullptr || !target || (!record && engine.busy == 0))
+    if (tree.desktop == nullptr || !target || (!record && !state.busy))
         return outcome;
 
-    book.Select(target);
+    DisplayLine(tree, target);
     book.Expand(target, true);
-    if (showSelection)
-        showSelection(target);
     Desktop& desktop = *tree.desktop;
     if (Tell(desktop, Gbk("原有的密钥数据将被删除, 继续吗?"), MsgIcon::Question, MsgButtons::OkCancel) != MsgAnswer::Ok) {
         outcome.end = KeygenEnd::Cancelled;
         return outcome;
     }
-    if (engine.busy != 0) {
-        engine.stopRequested = 1;
+    if (state.busy) {
+        state.stopRequested = true;
         outcome.end = KeygenEnd::StopRequested;
         return outcome;
     }
 
     tree.menusEnabled = false;
     tree.random.ResetSamples();
-    engine.busy = 1;
-    engine.stopRequested = 0;
-    engine.primes = 0;
-    engine.tested = 0;
-    engine.attempts = 0;
-    engine.startTick = desktop.TickCount();
+    state = KeygenState{};
+    state.busy = true;
+    state.startTick = desktop.TickCount();
     engine.SetRandom(&tree.random);
     const int bits = GetStrength(book, target);
     // The key is made in an engine of its own: the window's selection display loads the
     // clicked record into the first engine while events are pumped, and those numbers must
-    // not mix with the primes found so far. The counters and flags stay on the first engine.
+    // not mix with the primes found so far.
     CRSA work;
     work.mode = engine.mode;
-    work.owner = engine.owner;
     work.SetRandom(&tree.random);
 
     int status = 0;
@@ -156,7 +178,7 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelectio
     KeygenEnd end = KeygenEnd::Failed;
     for (;;) {
         selfTest = -1;
-        ++engine.attempts;
+        ++state.attempts;
         if (work.GeneratePrimes(bits, KeygenProgress, &tree, status) != 1) {
             end = IsStop(status) ? KeygenEnd::Stopped : KeygenEnd::Failed;
             break;
@@ -180,10 +202,19 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelectio
             end = KeygenEnd::Failed;
             break;
         }
-        if (selfTest != 1 && engine.stopRequested == 0)
+        if (selfTest != 1 && !state.stopRequested)
             continue;
-        end = engine.stopRequested != 0 ? KeygenEnd::Stopped : KeygenEnd::Done;
+        end = state.stopRequested ? KeygenEnd::Stopped : KeygenEnd::Done;
         break;
+    }
+
+    bool passed = selfTest == 1 && failed == 0;
+    std::vector<std::pair<Node, std::string>> lines;
+    if (passed && !NewKeyLines(book, target, kind == KindCode(ItemKind::Key), work, lines)) {
+        // A key that cannot be stored whole is not stored at all.
+        passed = false;
+        end = KeygenEnd::Failed;
+        status = -1;
     }
 
     outcome.end = end;
@@ -194,36 +225,24 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelectio
     else if (end == KeygenEnd::Failed)
         Tell(desktop, Gbk("发生错误 = ") + std::to_string(status) + AfterText(Elapsed(tree)), MsgIcon::Exclamation);
 
-    engine.busy = 0;
+    state.busy = false;
     tree.random.ResetSamples();
     tree.menusEnabled = true;
 
-    if (selfTest == 1 && failed == 0) {
-        // The first engine holds the new key afterwards, as the record does.
-        const std::pair<BigInt*, const BigInt*> made[] = {{&engine.P, &work.P}, {&engine.Q, &work.Q},
-                                                          {&engine.E, &work.E}, {&engine.D, &work.D},
-                                                          {&engine.U, &work.U}, {&engine.N, &work.N}};
-        bool copied = true;
-        for (const auto& [to, from] : made)
-            copied = Copy(*to, *from) == 0 && copied;
-        if (!copied) {
-            // Out of memory: the engine must not keep a mix of the old and the new key.
-            for (const auto& [to, from] : made)
-                to->Release();
-        }
-        int written = 1;
-        if (kind == KindCode(ItemKind::Key)) {
-            written &= SetNumberField(book, target, KindCode(ItemKind::PrimePField), work.P) == 1;
-            written &= SetNumberField(book, target, KindCode(ItemKind::PrimeQField), work.Q) == 1;
-            written &= SetNumberField(book, target, KindCode(ItemKind::PrivateExponentField), work.D) == 1;
-            written &= SetNumberField(book, target, KindCode(ItemKind::CoefficientField), work.U) == 1;
-        }
-        written &= SetNumberField(book, target, KindCode(ItemKind::ModulusField), work.N) == 1;
-        written &= SetNumberField(book, target, KindCode(ItemKind::PublicExponentField), work.E) == 1;
-        outcome.keyWritten = written != 0;
-        Tell(desktop, KeygenStatisticsText(engine.primes, engine.tested, Elapsed(tree)), MsgIcon::Information);
+    if (passed) {
+        // The first engine holds the new key afterwards, as the record does. The numbers are
+        // handed over rather than copied, so that nothing can fail here; the engine's old
+        // numbers are wiped with the working engine.
+        for (auto [to, from] : {std::pair{&engine.P, &work.P}, {&engine.Q, &work.Q}, {&engine.E, &work.E},
+                                {&engine.D, &work.D}, {&engine.U, &work.U}, {&engine.N, &work.N}})
+            std::swap(*to, *from);
+        bool written = true;
+        for (const auto& [line, text] : lines)
+            written = book.SetText(line, text) == 1 && written;
+        outcome.keyWritten = written;
+        Tell(desktop, KeygenStatisticsText(state.primes, state.tested, Elapsed(tree)), MsgIcon::Information);
     }
-    SetField(book, target, KindCode(ItemKind::DateField), FormatDate(desktop.Now()));
+    (void)SetField(book, target, KindCode(ItemKind::DateField), FormatDate(desktop.Now()));
     return outcome;
 }
 

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "book/Book.h"
@@ -32,20 +31,18 @@ struct KeygenOutcome {
     bool closePending = false;
 };
 
-// Runs the selection display for a record (the main window's; may be empty).
-using ShowRecordFn = std::function<void(Node)>;
+// The command: runs the selection display for the right-clicked record and expands it, asks
+// "原有的密钥数据将被删除, 继续吗?", and then either asks a running generation to stop or
+// generates a key of the record's nominal strength on the tree's key generation state. A
+// lock receives N and E only, a key P, Q, D, U, N and E; the first engine holds the new key
+// afterwards. The record's last-use date is set in every case that ran a generation. The
+// tree's menus are disabled while it runs. The caller repaints the progress area after.
+[[nodiscard]] KeygenOutcome GenerateKeyCommand(KeyTree& tree);
 
-// The command: selects and expands the right-clicked record (showSelection is called with
-// it), asks "原有的密钥数据将被删除, 继续吗?", and then either asks a running generation to stop
-// or generates a key of the record's nominal strength. A lock receives N and E only, a key
-// P, Q, D, U, N and E. The record's last-use date is set in every case that ran a generation.
-// The tree's menus are disabled while it runs. The caller repaints the progress area after.
-KeygenOutcome GenerateKeyCommand(KeyTree& tree, const ShowRecordFn& showSelection = {});
-
-// The progress callback (context: the KeyTree). Counts primes and tested numbers on the first
-// engine, writes the status text, and pumps the window's events. 1 to go on; 3 when a stop
+// The progress callback (context: the KeyTree). Counts primes and tested numbers, sends the
+// status text to the main window and pumps the window's events. 1 to go on; 3 when a stop
 // was requested; 4 when a close of the main window is waiting; -5 for an unknown code.
-int KeygenProgress(void* context, char code);
+[[nodiscard]] int KeygenProgress(void* context, char code);
 
 // "密钥生成OK. 耗时 t 秒, 发现 p 个质数, 测试 n 个大数, 速度 v 个大数/秒" (GBK), with the
 // "速度大于 1000 个大数/秒" ending when 1 ms or less elapsed.

@@ -15,11 +15,11 @@ class CRSA;
 // surrounding white space and read as hexadecimal. 1 after loading; -1 when the item is
 // neither lock nor key, a field line is missing or cannot be split, or a value is not valid
 // hexadecimal (the engine's number then keeps its old value).
-int LoadKey(CRSA& engine, int& complete, KeyTree& tree, Node item);
+[[nodiscard]] int LoadKey(CRSA& engine, int& complete, KeyTree& tree, Node item);
 
 // LoadKey, then for a complete key the nominal length of the strength line against N: a
 // modulus more than one bit shorter shows "密码数据不全, 重新设定密码数据" and gives
 // complete = 0. 1, or -1 when LoadKey fails.
-int CheckKey(CRSA& engine, int& complete, KeyTree& tree, Node item);
+[[nodiscard]] int CheckKey(CRSA& engine, int& complete, KeyTree& tree, Node item);
 
 }  // namespace morvane

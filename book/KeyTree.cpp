@@ -9,7 +9,6 @@ KeyTree::KeyTree(Desktop* d) : desktop(d)
     random.SetOwner(desktop, &loginPassword, &cipher);
     engine[0].mode = 2;
     engine[1].mode = 1;
-    engine[0].owner = engine[1].owner = this;
 }
 
 KeyTree::~KeyTree()

@@ -1,5 +1,6 @@
 // The working state every book command operates on: the book, its file path and passwords,
-// the cipher, the random pool, the desktop, the marking state and the progress counters.
+// the cipher, the random pool, the desktop and the main window, the marking state, the state
+// of the key generation and the random collection, and the progress counters.
 // The window's tree view shows `book` and forwards clicks and menu commands; everything else
 // here is plain data that the commands in book/ and message/ read and change.
 #pragma once
@@ -11,6 +12,7 @@
 
 #include "book/Book.h"
 #include "book/Compress.h"
+#include "book/MainView.h"
 #include "book/StepContext.h"
 #include "book/UndoQue.h"
 #include "crypto/CRSA.h"
@@ -28,6 +30,24 @@ constexpr int kClipNone = 0;
 constexpr int kClipCopy = 1;
 constexpr int kClipCut = 2;
 constexpr int kWriteWholeBook = 4;
+
+// The key generation command's flags and counters (book/KeyGen.h). busy and stopRequested
+// are all that a generation and a command re-entered through its event pump share.
+struct KeygenState {
+    bool busy = false;            // a generation runs
+    bool stopRequested = false;   // the running generation stops at its next progress report
+    std::int32_t attempts = 0;    // rounds of the generation loop
+    std::int32_t tested = 0;      // candidates tested
+    std::int32_t primes = 0;      // primes found
+    std::uint32_t startTick = 0;  // Desktop::TickCount() at the start
+};
+
+// The mouse collection that stirs the random pool (book/Collect.h).
+struct CollectionState {
+    bool running = false;    // a collection runs: its timer ticks and other commands wait
+    bool finishing = false;  // its end is being reported (a message box pumps timer ticks)
+    ScreenPoint lastCursor;  // the cursor at the previous tick, kept across collections
+};
 
 class KeyTree {
 public:
@@ -61,6 +81,7 @@ public:
     CCompress codec;             // the book file's compression
     CRandom random;              // owner links set by the constructor
     Desktop* desktop = nullptr;  // not owned
+    MainView* view = nullptr;    // not owned; none: the commands run headless
     // engine[0] (mode 2): the clicked record's key and key generation; engine[1] (mode 1): the
     // partner key of a sign or verify. Their random pointer is set when a key is loaded or made.
     CRSA engine[2];
@@ -75,18 +96,20 @@ public:
     int clipboardMode = kClipNone;         // kClipNone / kClipCopy / kClipCut
     bool menusEnabled = true;
     bool multiSelect = false;              // Ctrl held
-    bool drawingEnabled = true;            // cleared while all nodes are being removed
 
     // ---- Whole-book snapshots for undo and redo
     CUndoQue undo;
 
     // ---- Main window links
     std::string clickedLineText;  // GBK text of the line last shown by the selection display
-    bool singleStep = false;      // the single-step box is ticked
 
     // ---- Progress of the running computation (-1: none)
     std::int32_t progressTotal = -1;
     std::int32_t progressDone = -1;
+
+    // ---- Long commands
+    KeygenState keygen;
+    CollectionState collection;
 
     // ---- Single-step session
     StepContext step;

@@ -13,6 +13,16 @@ namespace morvane {
 
 class KeyTree;
 
+// The main window's activity modes; each has its caption in the status bar.
+enum ActivityMode : int {
+    kActivityIdle = 0,
+    kActivityEncrypting = 1,
+    kActivityDecrypting = 2,
+    kActivityRandom = 4,
+    kActivitySigning = 5,
+    kActivityVerifying = 6,
+};
+
 class MainView {
 public:
     virtual ~MainView() = default;

@@ -48,13 +48,13 @@ void ClearMarking(KeyTree& tree)
     tree.transferList.reset();
 }
 
-int SelectionDisplay(KeyTree& tree, Node p, const ShowLineHook& show)
+int SelectionDisplay(KeyTree& tree, Node p)
 {
     ClearMarking(tree);
     p = tree.Live(p);
     if (!p)
         return 1;
-    if (show && show(tree, p) == -1)
+    if (tree.view && tree.view->ShowLine(tree, p) == -1)
         return -1;
     if (!tree.book.Valid(p))
         return -1;
@@ -62,7 +62,7 @@ int SelectionDisplay(KeyTree& tree, Node p, const ShowLineHook& show)
     const Node parent = book.Parent(p);
     if (ItemClass(book, p) == 3)
         UnmarkChildren(book, parent);
-    // The hook may have marked lines of its own; only p stays marked.
+    // The window may have marked lines of its own; only p stays marked.
     UnmarkChildren(book, tree.Live(tree.markedParent), p);
     Mark(book, p);
     tree.markedCount = 1;
@@ -71,11 +71,28 @@ int SelectionDisplay(KeyTree& tree, Node p, const ShowLineHook& show)
     return 0;
 }
 
-ClickResult PlainClick(KeyTree& tree, Node hit, const ShowLineHook& show)
+void DisplayLine(KeyTree& tree, Node line)
+{
+    if (!tree.book.Valid(line))
+        return;
+    (void)SelectionDisplay(tree, line);
+    tree.book.Select(line);
+}
+
+void RedisplayLine(KeyTree& tree, Node line)
+{
+    if (!tree.book.Valid(line))
+        return;
+    DisplayLine(tree, line);
+    if (tree.view && tree.book.Valid(line))
+        tree.view->RepaintLine(line);
+}
+
+ClickResult PlainClick(KeyTree& tree, Node hit)
 {
     tree.rightClickedItem = Node{};
     tree.contextItem = Node{};
-    SelectionDisplay(tree, hit, show);
+    (void)SelectionDisplay(tree, hit);
     return ClickResult::Shown;
 }
 
@@ -127,9 +144,9 @@ ClickResult CtrlClick(KeyTree& tree, Node hit, const std::function<bool()>& ctrl
     return ClickResult::Marked;
 }
 
-ClickResult Click(KeyTree& tree, Node hit, const ShowLineHook& show, const std::function<bool()>& ctrlHeld)
+ClickResult Click(KeyTree& tree, Node hit, const std::function<bool()>& ctrlHeld)
 {
-    return tree.multiSelect ? CtrlClick(tree, hit, ctrlHeld) : PlainClick(tree, hit, show);
+    return tree.multiSelect ? CtrlClick(tree, hit, ctrlHeld) : PlainClick(tree, hit);
 }
 
 bool AddMark(KeyTree& tree, Node n)

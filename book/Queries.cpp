@@ -313,9 +313,7 @@ bool ReportNameClash(KeyTree& tree, const ItemList& items, Node target)
 int RemoveItems(KeyTree& tree, Node n)
 {
     if (n.IsNone()) {
-        tree.drawingEnabled = false;
         tree.book.Clear();
-        tree.drawingEnabled = true;
     } else if (tree.book.Remove(n) != 1) {
         return 0;
     }

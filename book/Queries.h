@@ -51,7 +51,7 @@ inline Node FindChildByKind(const Book& book, Node parent, ItemKind kind) { retu
 
 // 1 with the line, its label and value; -1 when the item has no such child or its text
 // cannot be split.
-int GetField(const Book& book, Node item, std::int32_t fieldKind, FieldLine& out);
+[[nodiscard]] int GetField(const Book& book, Node item, std::int32_t fieldKind, FieldLine& out);
 // The line's text becomes its label followed by value. 1, or -1 as GetField.
 int SetField(Book& book, Node item, std::int32_t fieldKind, std::string_view value);
 // The line's text becomes its label alone. 1; 0 when there is no such line; -1 when it
@@ -63,7 +63,7 @@ int SetNumberField(Book& book, Node item, std::int32_t fieldKind, const BigInt& 
 // Reads the value (blanks at both ends dropped) as hexadecimal into x. An empty value
 // clears hasValue and gives 1 with x untouched; otherwise the parse result (1, or 0 on an
 // invalid character). 0 when there is no such line or it cannot be split.
-int GetNumberField(const Book& book, Node item, std::int32_t fieldKind, BigInt& x, bool& hasValue);
+[[nodiscard]] int GetNumberField(const Book& book, Node item, std::int32_t fieldKind, BigInt& x, bool& hasValue);
 // The number as hexadecimal (form 0), decimal (1) or escaped bytes (2); "" for another form or
 // when the text would not fit the 16384-byte buffer.
 std::string NumberText(const BigInt& x, int form);

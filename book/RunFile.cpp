@@ -31,7 +31,7 @@ void Warn(Desktop* desktop, const std::string& gbkText)
     Ask(desktop, gbkText, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
-std::optional<std::string> AskPassword(KeyTree& tree, int mode)
+std::optional<std::string> AskPassword(KeyTree& tree, PasswordMode mode)
 {
     if (!tree.desktop)
         return std::nullopt;
@@ -191,7 +191,7 @@ bool StartUp(KeyTree& tree, bool* firstStart)
             const RunFileFields f = ParseRunFile(*file);
             // A refused or failed load keeps the sample book and an empty book path.
             if (f.hasBookPath && !f.bookPath.empty())
-                LoadBook(tree, Utf8(f.bookPath));
+                (void)LoadBook(tree, Utf8(f.bookPath));
             if (f.hasSeedPath)
                 seedPath = Utf8(f.seedPath);
             else

@@ -50,19 +50,19 @@ std::vector<std::uint8_t> BuildRunFile(const std::string& loginPassword, const s
 // book and loads the seed file. False when the application must end (the question was
 // answered No, the password dialog cancelled, or the run file could not be opened); the
 // caller then ends the process. firstStart, when given, tells whether no run file existed.
-bool StartUp(KeyTree& tree, bool* firstStart = nullptr);
+[[nodiscard]] bool StartUp(KeyTree& tree, bool* firstStart = nullptr);
 
 // True when the run file's first 16 bytes are the MD5 of password. An empty path or
 // password, or a missing run file, gives false without a message.
-bool CheckPassword(Desktop* desktop, const std::string& runPath, const std::string& password);
+[[nodiscard]] bool CheckPassword(Desktop* desktop, const std::string& runPath, const std::string& password);
 
 // Writes the run file (atomically) from the login password, the book path and the seed
 // file path. 1, or -1 after a message.
-int WriteRunFile(KeyTree& tree);
+[[nodiscard]] int WriteRunFile(KeyTree& tree);
 
 // "设定软件登录密码": confirms the current login password, then asks for a new one, which
 // also becomes the book password when the two were the same. The run file is written at
 // exit. 1 when the password was changed, 0 when cancelled.
-int ChangeLoginPassword(KeyTree& tree);
+[[nodiscard]] int ChangeLoginPassword(KeyTree& tree);
 
 }  // namespace morvane

@@ -22,10 +22,10 @@ namespace morvane {
 // written flags unless bit 4 (whole book) is set; bit 2 (cut pending) clears the cut state
 // 0x04 in written view states. markedParent gets 0x80 in a whole-book write. Returns 1, or
 // -1 for a stale start, an empty book or exhausted memory (out is then as it was).
-int WriteTreeStream(const Book& book, Node start, int mode, Node markedParent,
+[[nodiscard]] int WriteTreeStream(const Book& book, Node start, int mode, Node markedParent,
                     std::vector<std::uint8_t>& out);
 // The same with the tree's clipboard mode and marked parent.
-int WriteTreeStream(const KeyTree& tree, Node start, std::vector<std::uint8_t>& out);
+[[nodiscard]] int WriteTreeStream(const KeyTree& tree, Node start, std::vector<std::uint8_t>& out);
 
 // Reads a stream. With a parent, inserts its items as the parent's last children; a 0x80
 // marker makes a node the marked parent, and marked items add to the marked count. Without
@@ -34,11 +34,11 @@ int WriteTreeStream(const KeyTree& tree, Node start, std::vector<std::uint8_t>& 
 // the stream, and every other kept handle (clicked, right-clicked and context items, the
 // transfer list, the selection) is cleared. Returns 1, or -1 when the stream is malformed,
 // the parent is stale or memory runs out; the book and the tree state are then unchanged.
-int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> data);
+[[nodiscard]] int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> data);
 
 // For each listed node in order, writes its subtree (with the tree's clipboard mode) and
 // reads it back under target. Returns 1, or -1 at the first failure (copies made before it
 // stay). Stale entries fail.
-int CopySubtrees(KeyTree& tree, Node target, const ItemList& items);
+[[nodiscard]] int CopySubtrees(KeyTree& tree, Node target, const ItemList& items);
 
 }  // namespace morvane

@@ -28,9 +28,9 @@ public:
     int Push();
     // Rebuilds the book from the previous snapshot. -1 when there is none or it cannot be
     // read; the book and the indices are then unchanged.
-    int Undo();
+    [[nodiscard]] int Undo();
     // Rebuilds the book from the next snapshot. -1 as Undo.
-    int Redo();
+    [[nodiscard]] int Redo();
     bool CanUndo() const { return current_ > 1; }
     bool CanRedo() const { return current_ < top_; }
 
@@ -47,7 +47,7 @@ public:
     void Clear();
 
 private:
-    int Restore(std::uint32_t index);
+    [[nodiscard]] int Restore(std::uint32_t index);
 
     KeyTree* tree_ = nullptr;
     std::uint32_t current_ = 0;

@@ -60,17 +60,6 @@ void RepairZeros(CRandom& rnd, std::uint8_t* buf, std::uint32_t n)
     }
 }
 
-int ShowBytes(const CRSA& rsa, const BigInt& number, int from, int to)
-{
-    if (rsa.detailWriter == nullptr)
-        return 1;
-    const std::uint32_t count = static_cast<std::uint32_t>(to + 1 - from);
-    std::vector<std::uint8_t> bytes(count);
-    int pos = to;
-    ExtractBytesDown(number, bytes.data(), pos, count, false);
-    return rsa.detailWriter(rsa.owner, kPaddingDetailRow, bytes.data(), count) == 1 ? 1 : -1;
-}
-
 } // namespace
 
 // The numbers wipe their own words when they are released.
@@ -218,7 +207,7 @@ int CRSA::PrivatePower(BigInt& result, const BigInt& x) const
 // ---------------------------------------------------------------------------------------
 // Padding
 
-int CRSA::FillFixedPadding(BigInt& number, int from, int to, bool show)
+int CRSA::FillFixedPadding(BigInt& number, int from, int to)
 {
     if (from < 0 || to < from - 1)
         return -1;
@@ -232,10 +221,10 @@ int CRSA::FillFixedPadding(BigInt& number, int from, int to, bool show)
             return -1;
         top -= chunk;
     }
-    return show ? ShowBytes(*this, number, from, to) : 1;
+    return 1;
 }
 
-int CRSA::FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to, bool show)
+int CRSA::FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to)
 {
     if (from < 0 || to < from - 1)
         return -1;
@@ -257,8 +246,6 @@ int CRSA::FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to, bool
         top -= chunk;
     }
     WipeBytes(buf, sizeof(buf));
-    if (result == 1 && show)
-        result = ShowBytes(*this, number, from, to);
     return result;
 }
 
@@ -276,8 +263,8 @@ int CRSA::PackSimpleBlock(BigInt& number, CRandom* rnd, const std::uint8_t* data
         return -1;
     const int from = static_cast<int>(length);
     const int to = static_cast<int>(m) - 8;
-    const int padded = type == kSimpleRandomPadding ? FillRandomPadding(number, rnd, from, to, false)
-                                                    : FillFixedPadding(number, from, to, false);
+    const int padded = type == kSimpleRandomPadding ? FillRandomPadding(number, rnd, from, to)
+                                                    : FillFixedPadding(number, from, to);
     if (padded != 1)
         return -1;
     const std::uint8_t lengthBytes[4] = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
@@ -336,15 +323,11 @@ int CRSA::SelfTest(int& failed)
 {
     constexpr std::uint32_t kTestBytes = 8192;
     constexpr std::size_t kTextBytes = 16384;
-    const std::int32_t wasBusy = busy;
-    busy = 1;
     failed = 0;
     std::unique_ptr<std::uint8_t[]> test(new (std::nothrow) std::uint8_t[kTestBytes]);
     std::unique_ptr<char[]> text(new (std::nothrow) char[kTextBytes]);
-    if (!test || !text) {
-        busy = wasBusy;
+    if (!test || !text)
         return -1;
-    }
     for (std::uint32_t i = 0; i < kTestBytes; ++i)
         test[i] = static_cast<std::uint8_t>(i);
 
@@ -364,8 +347,8 @@ int CRSA::SelfTest(int& failed)
                 failed = -1;
         }
     }
-    Wipe(opened);
-    busy = wasBusy;
+    if (!opened.empty())
+        WipeBytes(opened.data(), opened.size());
     return 1;
 }
 

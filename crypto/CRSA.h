@@ -1,6 +1,6 @@
-// The RSA engine: one key (P, Q, E, U, N, D) with the counters of a running key generation,
-// the key generation itself, the public and private transforms, the padding fillers shared
-// with the message blocks, and the single-block format of the key self-test.
+// The RSA engine: one key (P, Q, E, U, N, D), the key generation itself, the public and
+// private transforms, the padding fillers shared with the message blocks, and the
+// single-block format of the key self-test.
 //
 // Results follow the program's rule: 1 success, -1 failure, unless noted.
 #pragma once
@@ -14,7 +14,6 @@
 namespace morvane {
 
 class CRandom;
-class KeyTree;
 
 // Progress events of key generation besides those of the prime search (bignum/Prime.h).
 inline constexpr char kKeygenEventDrawQ = '>';  // a new candidate for Q is drawn
@@ -31,17 +30,10 @@ inline constexpr int kSimpleFixedPadding = 2;
 inline constexpr int kUnpackTypeMismatch = -10;
 inline constexpr int kUnpackBadLength = -11;
 
-// Detail row of the padding bytes.
-inline constexpr std::int32_t kPaddingDetailRow = 35;
-
 // Key sizes GeneratePrimes accepts. The book's strengths are 512 to 4096 bits; the bounds only
 // keep a damaged strength line from asking for a degenerate or endless search.
 inline constexpr int kMinKeyBits = 64;
 inline constexpr int kMaxKeyBits = 16384;
-
-// Shows bytes (most significant first) with their count in a detail row of the owner's
-// working record. Returns 1, or -1 when the row cannot be shown.
-using DetailRowWriter = int (*)(KeyTree* owner, std::int32_t row, const std::uint8_t* bytes, std::uint32_t count);
 
 class CRSA {
 public:
@@ -52,20 +44,10 @@ public:
 
     // 2 for the tree's first engine, 1 for the second.
     std::int32_t mode = 0;
-    // Counters and flags of the key generation command.
-    std::uint32_t startTick = 0;
-    std::int32_t attempts = 0;
-    std::int32_t tested = 0;
-    std::int32_t primes = 0;
-    std::int32_t busy = 0;
-    std::int32_t stopRequested = 0;
     // The key. P < Q after ComputeKey; U = P^-1 mod Q.
     BigInt P, Q, E, U, N, D;
     // Not owned.
     CRandom* random = nullptr;
-    KeyTree* owner = nullptr;
-    // Where the fillers show their bytes when asked to; null shows nothing.
-    DetailRowWriter detailWriter = nullptr;
 
     CRSA& SetRandom(CRandom* r)
     {
@@ -92,11 +74,11 @@ public:
     [[nodiscard]] int PrivatePower(BigInt& result, const BigInt& x) const;
 
     // ---- Padding. Byte positions count from the least significant byte; an empty range
-    // (to = from - 1) fills nothing. With show set, the filled bytes go to detailWriter.
+    // (to = from - 1) fills nothing.
     // Bytes from..to become 0xFF.
-    [[nodiscard]] int FillFixedPadding(BigInt& number, int from, int to, bool show);
+    [[nodiscard]] int FillFixedPadding(BigInt& number, int from, int to);
     // Bytes from..to become random non-zero pool bytes.
-    [[nodiscard]] int FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to, bool show);
+    [[nodiscard]] int FillRandomPadding(BigInt& number, CRandom* rnd, int from, int to);
 
     // ---- Simple block: byte m-1 is 0, m-3..m-2 the type, m-7..m-4 the data length L,
     // L..m-8 padding (type 1 random non-zero, type 2 0xFF), 0..L-1 the data (data[i] at i).

@@ -11,7 +11,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "platform/Desktop.h"
@@ -39,7 +38,6 @@ private:
 };
 
 constexpr std::size_t kPoolSize = 1024;
-constexpr int kCollectionSamples = 399;      // samples for a complete mouse collection
 constexpr std::size_t kSeedFileSize = 1072;  // 8 + 8 + 1024 + 16 rounded up to whole blocks
 constexpr const char* kSeedFileName = "QVX_RAND_SEED.sd";
 
@@ -74,6 +72,8 @@ public:
     [[nodiscard]] int SaveSeed();
     // Mixes a 32-bit sample into the pool; every 1024th stir saves the seed file.
     void Stir(std::uint32_t sample);
+    // CollectedSamples() counts the stirs since the last ResetSamples(); a mouse collection
+    // measures its progress by it.
     void ResetSamples() { samples_ = 0; }
     // dst[0..n) = pool bytes at positions (mix ^ Next()) % 1024. 1, or -1 when capacity is
     // not 0 and below n.
@@ -84,20 +84,6 @@ public:
     // Records the end of a mouse collection in the (existing) seed file. 1, or 0 after a message.
     [[nodiscard]] int RecordCollection();
 
-    // Mouse collection, driven by a 10 ms timer while the main window is in activity mode 4.
-    // ConfirmCollection asks the user (true on OK). BeginCollection clears *menusEnabled (the
-    // key tree's flag, kept to be set again at the end), reloads the pool, resets the samples,
-    // marks the collection running and switches the main window to mode 4; the caller then
-    // starts the timer. CollectTick handles one tick: a moved cursor stirs and reports progress;
-    // at 399 samples it calls stopTimer, tells the user, returns the window to mode 0, records
-    // the collection, clears the running mark, sets *menusEnabled and returns true. Ticks while
-    // no collection runs (or while it is finishing) do nothing and return false.
-    bool ConfirmCollection();
-    void BeginCollection(bool* menusEnabled);
-    bool CollectTick(const std::function<void()>& stopTimer = {});
-
-    bool Collecting() const { return collecting_ != 0; }
-    void SetCollecting(bool on) { collecting_ = on ? 1 : 0; }
     int CollectedSamples() const { return samples_; }
     [[nodiscard]] std::int32_t StirCount() const { return stirCount_; }
     [[nodiscard]] const std::array<std::uint8_t, kPoolSize>& Pool() const { return pool_; }
@@ -116,14 +102,10 @@ private:
     CRijndael* cipher_ = nullptr;
     std::string seedPath_;
     std::int32_t samples_ = 0;
-    std::uint8_t collecting_ = 0;
 
     SystemRandomSource systemSource_;
     RandomSource* source_ = nullptr;
     CRijndael* ownCipher_ = nullptr;  // used when the owner supplies none
-    bool* menusEnabled_ = nullptr;
-    bool finishing_ = false;
-    ScreenPoint lastCursor_;
 };
 
 }  // namespace morvane

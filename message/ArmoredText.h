@@ -24,17 +24,17 @@ inline const std::string kNoSigner(kSignerFieldSize, 'F');
 // digits ('0' fill; a is the encrypting lock's block length in bytes, bit length / 8). Shows
 // the flag, the signer field and the hex part in rows 39, 40 and 41 of record (the working
 // record). 1, or -1 when a row cannot be updated or memory runs out.
-int BuildArmoredText(Book& book, Node record, std::string& text, std::size_t a, const std::uint8_t* bytes,
+[[nodiscard]] int BuildArmoredText(Book& book, Node record, std::string& text, std::size_t a, const std::uint8_t* bytes,
                      std::size_t count, bool isSigned, const std::string& signerField);
 
 // Undoes the framing of the text boxes: drops every CR and LF (the box breaks the text into
 // lines), then the '*' frame lines at both ends. 1, or -1 when fewer than two characters remain.
-int CleanArmoredText(std::string& text);
+[[nodiscard]] int CleanArmoredText(std::string& text);
 
 // Splits a cleaned text. The hex part must hold at least one whole byte and nothing but the
 // digits 0-9 and A-F; a trailing odd digit is ignored. 1, or -1 for another flag ("sign" is
 // not "SIGN"), a text shorter than its header, an empty or invalid hex part, or no memory.
-int ParseArmoredText(std::vector<std::uint8_t>& bytes, bool& isSigned, std::string& signerField,
+[[nodiscard]] int ParseArmoredText(std::vector<std::uint8_t>& bytes, bool& isSigned, std::string& signerField,
                      const std::string& text);
 
 }  // namespace morvane

@@ -64,17 +64,17 @@ bool BlockGeometry(const CRSA& engine, std::uint32_t& strength, std::uint32_t& m
 
 }  // namespace
 
-void NotifyActivity(KeyTree& tree, int mode)
+void NotifyActivity(KeyTree& tree, ActivityMode mode)
 {
-    if (tree.desktop)
-        tree.desktop->ActivityChanged(mode);
+    if (tree.view)
+        tree.view->ActivityChanged(mode);
 }
 
 void NotifyProgress(KeyTree& tree)
 {
     const std::int64_t total = tree.progressTotal;
-    if (tree.desktop && total > 0)
-        tree.desktop->ProgressChanged(static_cast<int>((total - tree.progressDone) * 100 / total));
+    if (tree.view && total > 0)
+        tree.view->ProgressChanged(static_cast<int>((total - tree.progressDone) * 100 / total));
 }
 
 void CountBlocks(std::uint64_t length, std::uint32_t m, std::int32_t& serial, std::uint64_t& outSize)
@@ -136,9 +136,9 @@ int PackBlock(KeyTree& tree, CRSA& engine, BigInt& number, const std::uint8_t* d
     const int from = static_cast<int>(L);
     int filled;
     if (header.type == kBlockEncrypt)
-        filled = engine.FillRandomPadding(number, &tree.random, from, position, false);
+        filled = engine.FillRandomPadding(number, &tree.random, from, position);
     else if (header.type == kBlockSign)
-        filled = engine.FillFixedPadding(number, from, position, false);
+        filled = engine.FillFixedPadding(number, from, position);
     else
         return -1;
     if (filled != 1)

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "book/MainView.h"
 #include "book/StepContext.h"
 
 namespace morvane {
@@ -44,34 +45,34 @@ std::uint32_t TransmittedBlockBytes(const CRSA& engine);
 // significant byte (bytes[0]) lands lowest; for the message bytes (row 36) bytes[0] lands
 // highest. Shows the field, most significant byte first, in its row of the working record.
 // 1, or -1 when the number cannot grow, the range reaches below byte 0, or the row is missing.
-int PutBlockField(KeyTree& tree, BigInt& number, const std::uint8_t* bytes, int& position, std::uint32_t count,
+[[nodiscard]] int PutBlockField(KeyTree& tree, BigInt& number, const std::uint8_t* bytes, int& position, std::uint32_t count,
                   std::int32_t row);
 
 // Builds one block of header.length bytes of data (see the layout above), padding with the
 // engine's fillers, and shows the whole number in row 37. 1 or -1.
-int PackBlock(KeyTree& tree, CRSA& engine, BigInt& number, const std::uint8_t* data, const MessageBlock& header);
+[[nodiscard]] int PackBlock(KeyTree& tree, CRSA& engine, BigInt& number, const std::uint8_t* data, const MessageBlock& header);
 
 // Reads one block: for the first block (header.first 1; it becomes 2) attribute, strength and
 // type must equal expected's, and total is read; then serial and L. data receives the L
 // message bytes (room for m - 9 needed). L, kBlockHeaderMismatch, kBlockBadLength or
 // kBlockDamaged.
-int UnpackBlock(std::uint8_t* data, const BigInt& number, MessageBlock& header, const MessageBlock& expected);
+[[nodiscard]] int UnpackBlock(std::uint8_t* data, const BigInt& number, MessageBlock& header, const MessageBlock& expected);
 
 // Packs the next block from data[consumed..] (header.serial is its serial), transforms it by
 // header.type, appends it to out at outLength and advances outLength and consumed. 1 or -1.
-int EncryptMessageBlock(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
+[[nodiscard]] int EncryptMessageBlock(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
                         const std::uint8_t* data, std::uint32_t& consumed, MessageBlock& header, BigInt& work);
 
 // Reads the block at input[position..], transforms it back by header.type, unpacks it, checks
 // it against header (the values expected) and appends its message bytes to out. 1 or -1.
-int DecryptMessageBlock(CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
+[[nodiscard]] int DecryptMessageBlock(CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
                         const std::uint8_t* input, std::size_t inputLength, std::size_t& position,
                         MessageBlock& header, BigInt& work);
 
 // A whole message: out = every block of data, outLength its size. Resets and collapses the
 // working record's detail rows first, shows the message in row 42, and reports progress and
 // activity (5 signing on the second engine, 1 encrypting on the first). 1 or -1.
-int EncryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
+[[nodiscard]] int EncryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
                    const std::uint8_t* data, std::size_t length, std::uint16_t attribute, std::uint16_t type);
 
 // A whole block sequence: out = the message (outLength bytes), followed by a 0 byte that
@@ -79,11 +80,12 @@ int EncryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, 
 // serials count down to 0 without announcing more blocks than the input holds, and whose
 // lengths add up to the total of the first block. Reports activity (6 verifying on the second
 // engine, 2 decrypting on the first) and progress. 1 or -1.
-int DecryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
+[[nodiscard]] int DecryptMessage(KeyTree& tree, CRSA& engine, std::vector<std::uint8_t>& out, std::size_t& outLength,
                    const std::uint8_t* input, std::size_t length, std::uint16_t attribute, std::uint16_t type);
 
-// Main window notifications (nothing without a desktop).
-void NotifyActivity(KeyTree& tree, int mode);
+// Main window notifications (nothing headless). The progress is the share of the tree's
+// progress total already done, sent only while a total is set.
+void NotifyActivity(KeyTree& tree, ActivityMode mode);
 void NotifyProgress(KeyTree& tree);
 
 }  // namespace morvane

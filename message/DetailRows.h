@@ -24,8 +24,8 @@ Node ShowDetailRow(Book& book, Node record, std::int32_t row, std::uint32_t coun
 // Clears the record's output field and resets every row of both groups, except the row of
 // kind keep (0 keeps none), to count 0 and no value. 1, or -1 when the record lacks its
 // output field or one of the groups.
-int ResetDetailRows(Book& book, Node record, std::int32_t keep);
+[[nodiscard]] int ResetDetailRows(Book& book, Node record, std::int32_t keep);
 // Expands or collapses both groups of the record. 1, or -1 when a group is missing.
-int ShowDetailNodes(Book& book, Node record, bool expand);
+[[nodiscard]] int ShowDetailNodes(Book& book, Node record, bool expand);
 
 }  // namespace morvane

@@ -35,7 +35,8 @@ int ToHexText(std::string& text, std::size_t width, const std::uint8_t* bytes, s
 std::string HexOf(const std::uint8_t* bytes, std::size_t count)
 {
     std::string text;
-    ToHexText(text, 0, bytes, count, kHexFirstByteFirst);
+    if (ToHexText(text, 0, bytes, count, kHexFirstByteFirst) != 1)
+        return std::string();
     return text;
 }
 

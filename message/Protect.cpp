@@ -14,7 +14,7 @@
 #include "message/Blocks.h"
 #include "message/DetailRows.h"
 #include "message/HexText.h"
-#include "message/MessageView.h"
+#include "book/Marking.h"
 #include "message/SingleStep.h"
 #include "platform/Text.h"
 
@@ -74,7 +74,7 @@ int ModulusDigest(const Book& book, Node record, std::string& digest)
     return Md5HexText(n.value, digest) == 1 ? 1 : -1;
 }
 
-int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node record, int kind, MessageView* view)
+int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node record, int kind)
 {
     Book& book = tree.book;
     partner = Node{};
@@ -123,14 +123,14 @@ int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node rec
     if (!complete) {
         Inform(tree, Gbk(kind == kPartnerLock ? "对方的公布的锁数据不完整!" : "自己的私钥数据不完整!"),
                MsgIcon::Exclamation);
-        RefreshLine(tree, view, InputLine(book, record));
+        RedisplayLine(tree, InputLine(book, record));
         return 1;
     }
     partner = found;
     return 1;
 }
 
-int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView* view)
+int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
 {
     Book& book = tree.book;
     if (tree.step.active) {
@@ -163,7 +163,7 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView
     if (input.value.empty()) {
         Inform(tree, Gbk("输入不能为空"), MsgIcon::Information);
         result = -1;
-        RefreshLine(tree, view, clicked);
+        RedisplayLine(tree, clicked);
         return -1;
     }
     // The first engine was loaded when the action line was clicked; take the record's key
@@ -183,7 +183,7 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView
         std::size_t length = input.value.size();
         std::vector<std::uint8_t> signature;
         if (sign == 1) {
-            if (FindPartner(tree, signer, signerField, record, kPartnerKey, view) != 1)
+            if (FindPartner(tree, signer, signerField, record, kPartnerKey) != 1)
                 return -1;
             if (!signer)
                 return 1;
@@ -223,7 +223,7 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView
             return -1;
         Node lock;
         if (isSigned) {
-            if (FindPartner(tree, lock, signerField, record, kPartnerLock, view) != 1)
+            if (FindPartner(tree, lock, signerField, record, kPartnerLock) != 1)
                 return -1;
             if (!lock)
                 return 1;
@@ -259,7 +259,7 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView
         return -1;
     FieldLine output;
     if (GetField(book, record, KindCode(ItemKind::OutputField), output) == 1)
-        ShowLine(tree, view, output.node);
+        DisplayLine(tree, output.node);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", elapsed / 1000.0);
     Inform(tree, prefix + caption + Gbk("完成! 用时 ") + seconds + Gbk(" 秒"), MsgIcon::Information);

@@ -15,7 +15,6 @@
 namespace morvane {
 
 class KeyTree;
-class MessageView;
 
 // Partner kinds of FindPartner.
 constexpr int kPartnerLock = 3;  // the lock whose N digest equals the signer field
@@ -24,14 +23,13 @@ constexpr int kPartnerKey = 4;   // the only key (signer field receives its dige
 // sign: 1 for operation button 2 (ignored for keys). result: 0, or -1 after an empty input.
 // 1 when the command finished or ended after a message; -1 on failure (no message). Ends a
 // running single-step session first.
-int ProtectRecord(KeyTree& tree, Node record, int sign, int& result, MessageView* view = nullptr);
+[[nodiscard]] int ProtectRecord(KeyTree& tree, Node record, int sign, int& result);
 
 // Finds the partner of record among the direct children of its directory and loads it into
 // the tree's second engine. 1 with partner set, or 1 with partner none after a message (no
 // unique partner, or an incomplete one); -1 on failure (the record is not in a directory, an
 // N line cannot be read, the key cannot be loaded).
-int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node record, int kind,
-                MessageView* view = nullptr);
+[[nodiscard]] int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node record, int kind);
 
 // Adds one to the record's use count line, read as a decimal number (a value that is not one
 // counts as 0) and held at INT_MAX. Nothing happens when the line cannot be read.
@@ -39,7 +37,7 @@ void CountUse(Book& book, Node record);
 
 // The upper-case MD5 hex of a lock's or key's N value text as stored. 1, or -1 when the N line
 // cannot be read.
-int ModulusDigest(const Book& book, Node record, std::string& digest);
+[[nodiscard]] int ModulusDigest(const Book& book, Node record, std::string& digest);
 
 // Ends a command however it ends: the tree's menus flag returns to what it was when the
 // command began, and unless Finish() was called the main window goes back to idle, so that a

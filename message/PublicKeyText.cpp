@@ -7,7 +7,7 @@
 #include "book/KeyTree.h"
 #include "book/Queries.h"
 #include "book/Records.h"
-#include "message/MessageView.h"
+#include "book/Marking.h"
 #include "platform/Text.h"
 
 namespace morvane {
@@ -45,10 +45,10 @@ std::string StrengthLabel(std::uint32_t bits)
 
 }  // namespace
 
-int WrapText(std::string& text, std::size_t width)
+void WrapText(std::string& text, std::size_t width)
 {
     if (width == 0 || text.size() <= width)
-        return 1;
+        return;
     std::string out;
     out.reserve(text.size() + 2 * (text.size() / width));
     for (std::size_t i = 0; i < text.size(); i += width) {
@@ -57,7 +57,6 @@ int WrapText(std::string& text, std::size_t width)
         out.append(text, i, width);
     }
     text.swap(out);
-    return 1;
 }
 
 std::string BuildPublicKeyText(const std::string& n, const std::string& e)
@@ -80,7 +79,7 @@ std::string BuildPublicKeyText(const std::string& n, const std::string& e)
     return text;
 }
 
-int ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::string& text)
+void ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::string& text)
 {
     found = false;
     n.clear();
@@ -90,31 +89,30 @@ int ParsePublicKeyText(bool& found, std::string& n, std::string& e, const std::s
     const std::string eMarker = WithoutBlanks(kPublicKeyEMarker);
     const std::size_t nAt = copy.find(nMarker);
     if (nAt == std::string::npos)
-        return 1;
+        return;
     const std::size_t nStart = nAt + nMarker.size();
     const std::size_t eAt = copy.find(eMarker);
     if (eAt == std::string::npos || eAt <= nStart)
-        return 1;
+        return;
     for (std::size_t i = nStart; i < eAt; ++i)
         if (!IsHexDigit(copy[i]))
-            return 1;
+            return;
     std::size_t eEnd = eAt + eMarker.size();
     const std::size_t eStart = eEnd;
     while (eEnd < copy.size() && IsHexDigit(copy[eEnd]))
         ++eEnd;
     if (eEnd == eStart)
-        return 1;
+        return;
     n.assign(copy, nStart, eAt - nStart);
     e.assign(copy, eStart, eEnd - eStart);
     found = true;
-    return 1;
 }
 
-void ExportPublicKey(KeyTree& tree, MessageView* view)
+void ExportPublicKey(KeyTree& tree)
 {
     Book& book = tree.book;
     CRSA& engine = tree.engine[0];
-    if (tree.random.Collecting() || engine.busy)
+    if (tree.collection.running || tree.keygen.busy)
         return;
     Node record = tree.Live(tree.contextItem);
     if (ItemClass(book, record) == 3)
@@ -145,11 +143,11 @@ void ExportPublicKey(KeyTree& tree, MessageView* view)
         return;
     if (SetField(book, record, KindCode(ItemKind::OutputField), BuildPublicKeyText(n.value, e.value)) != 1)
         return;
-    ShowLine(tree, view, FindChildByKind(book, record, ItemKind::OutputField));
+    DisplayLine(tree, FindChildByKind(book, record, ItemKind::OutputField));
     inform("输出公钥OK!");
 }
 
-bool ImportPublicKey(KeyTree& tree, const std::string& text, MessageView* view)
+bool ImportPublicKey(KeyTree& tree, const std::string& text)
 {
     Book& book = tree.book;
     const Node clicked = tree.Live(tree.clickedItem);
@@ -186,7 +184,7 @@ bool ImportPublicKey(KeyTree& tree, const std::string& text, MessageView* view)
     SetField(book, lock, KindCode(ItemKind::ModulusField), n);
     FieldLine nLine;
     if (GetField(book, lock, KindCode(ItemKind::ModulusField), nLine) == 1)
-        ShowLine(tree, view, nLine.node);
+        DisplayLine(tree, nLine.node);
     return true;
 }
 

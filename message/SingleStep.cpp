@@ -15,7 +15,7 @@
 #include "message/Blocks.h"
 #include "message/DetailRows.h"
 #include "message/HexText.h"
-#include "message/MessageView.h"
+#include "book/Marking.h"
 #include "message/Protect.h"
 #include "platform/Text.h"
 
@@ -42,7 +42,6 @@ std::unique_ptr<CRSA> SessionEngine(KeyTree& tree, Node record, std::int32_t mod
 {
     auto engine = std::make_unique<CRSA>();
     engine->mode = mode;
-    engine->owner = &tree;
     int complete = 0;
     if (LoadKey(*engine, complete, tree, record) != 1 || complete != 1)
         return nullptr;
@@ -116,7 +115,7 @@ int StepBlock(KeyTree& tree, CRSA& engine)
         tree.progressTotal = tree.progressDone = -1;
         tree.menusEnabled = false;
         c.outputLength = c.consumed = 0;
-        int activity;
+        ActivityMode activity;
         std::uint32_t size;
         if (signPhase) {
             c.signFirst = false;
@@ -189,7 +188,7 @@ int StepBlock(KeyTree& tree, CRSA& engine)
     return 1;
 }
 
-int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* view)
+int StepCommand(KeyTree& tree, Node record, int sign, int& result)
 {
     StepContext& c = tree.step;
     Book& book = tree.book;
@@ -221,7 +220,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
             Inform(tree, Gbk("输入不能为空"));
             result = -1;
             abandon();
-            RefreshLine(tree, view, clicked);
+            RedisplayLine(tree, clicked);
             return -1;
         }
         if (in.value.size() > UINT32_MAX / 2)
@@ -237,7 +236,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
         if (c.sign == 1) {
             c.signInputLength = length;
             Node key;
-            if (FindPartner(tree, key, c.signerField, record, kPartnerKey, view) != 1 || !key)
+            if (FindPartner(tree, key, c.signerField, record, kPartnerKey) != 1 || !key)
                 return abandon();
             c.key = key;
             c.signEngine = SessionEngine(tree, key, 1);
@@ -267,7 +266,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
         tree.markedParent = c.lock;
         if (stepped != 1)
             return -1;
-        ShowLine(tree, view, c.inputField);
+        DisplayLine(tree, c.inputField);
         c.last = c.key;
         if (c.signSerial >= 0) {
             guard.Finish();
@@ -280,7 +279,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
         tree.markedParent = c.lock;
         if (StepBlock(tree, *c.lockEngine) != 1)
             return -1;
-        ShowLine(tree, view, c.inputField);
+        DisplayLine(tree, c.inputField);
         c.last = c.lock;
         if (c.encryptSerial >= 0) {
             guard.Finish();
@@ -315,7 +314,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result, MessageView* 
         NotifyActivity(tree, kActivityIdle);
         ResetStep(c);
     }
-    ShowLine(tree, view, shown);
+    DisplayLine(tree, shown);
     guard.Finish();
     return 1;
 }

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace morvane {
 
@@ -22,28 +23,25 @@ enum PasswordMode : int {
     kPasswordConfirmOld = 5, // "确认原有密码"
 };
 
+// One entry of a file chooser's type list.
+struct FileFilter {
+    std::string label;     // GBK, e.g. "Book Files (*.Bk)"
+    std::string patterns;  // blank-separated wildcards, e.g. "*.Bk"
+    bool operator==(const FileFilter&) const = default;
+};
+
 // What a file chooser starts from. Paths are native strings.
 struct FileChoice {
-    std::string defaultExt;  // without the dot, e.g. "Bk"
-    std::string defaultName; // file name offered, may be empty
-    std::string filter;      // GBK, "description|*.Bk|" style pairs
-    std::string initialDir;  // folder the chooser opens in, may be empty
+    std::string defaultExt;           // without the dot, e.g. "Bk"
+    std::string defaultName;          // file name offered, may be empty
+    std::vector<FileFilter> filters;  // in the order offered; the first is preselected
+    std::string initialDir;           // folder the chooser opens in, may be empty
 };
 
 struct ScreenPoint {
     int x = 0;
     int y = 0;
     bool operator==(const ScreenPoint&) const = default;
-};
-
-// Main window activity modes.
-enum ActivityMode : int {
-    kActivityIdle = 0,
-    kActivityEncrypting = 1,
-    kActivityDecrypting = 2,
-    kActivityRandom = 4,
-    kActivitySigning = 5,
-    kActivityVerifying = 6,
 };
 
 class Desktop {
@@ -54,7 +52,7 @@ public:
     virtual MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                                  MsgButtons buttons) = 0;
     // The password dialog; nullopt when cancelled.
-    virtual std::optional<std::string> AskPassword(int mode, const std::string& preset) = 0;
+    virtual std::optional<std::string> AskPassword(PasswordMode mode, const std::string& preset) = 0;
     // File choosers; nullopt when cancelled.
     virtual std::optional<std::string> ChooseOpenFile(const FileChoice& choice) = 0;
     virtual std::optional<std::string> ChooseSaveFile(const FileChoice& choice) = 0;
@@ -69,11 +67,6 @@ public:
 
     // Handles pending window events. Returns true when a close of the main window is pending.
     virtual bool PumpMessages() = 0;
-
-    // The main window's three notifications.
-    virtual void ProgressChanged(int percent) = 0;
-    virtual void ActivityChanged(int mode) = 0;
-    virtual void StatusTextChanged(const std::string& text) = 0;
 };
 
 // Shorthand for the common "Morvane"-captioned box.

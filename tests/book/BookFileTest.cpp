@@ -51,12 +51,13 @@ TEST_F(BookFile, NewBookSavesAndReopens)
     desk.savePaths = {path};
     EXPECT_FALSE(SaveBookCommand(tree));
     ASSERT_EQ(desk.passwordRequests.size(), 1u);
-    EXPECT_EQ(desk.passwordRequests[0], std::make_pair(3, std::string("login")));
+    EXPECT_EQ(desk.passwordRequests[0], std::make_pair(kPasswordBook, std::string("login")));
     ASSERT_EQ(desk.saveRequests.size(), 1u);
     EXPECT_EQ(desk.saveRequests[0].defaultExt, "Bk");
     EXPECT_EQ(desk.saveRequests[0].defaultName, "新建密码通讯簿.Bk");
     EXPECT_EQ(desk.saveRequests[0].initialDir, ProgramDir());
-    EXPECT_EQ(desk.saveRequests[0].filter, "Book Files (*.Bk)|*.Bk|All Files (*.*)|*.*");
+    EXPECT_EQ(desk.saveRequests[0].filters,
+              (std::vector<FileFilter>{{"Book Files (*.Bk)", "*.Bk"}, {"All Files (*.*)", "*.*"}}));
     EXPECT_EQ(tree.bookPath, path);
     EXPECT_EQ(tree.bookPassword, "secret");
 
@@ -103,7 +104,7 @@ TEST_F(BookFile, PasswordLoopAndOpenCommand)
     EXPECT_EQ(other.bookPassword, "A");
     EXPECT_EQ(desk.MessageTexts(), std::vector<std::string>(2, "通讯簿密码MD5验证未能通过!重新输入打开通讯簿的密码!"));
     ASSERT_EQ(desk.passwordRequests.size(), 2u);
-    EXPECT_EQ(desk.passwordRequests[0].first, 2);
+    EXPECT_EQ(desk.passwordRequests[0].first, kPasswordLogin);
     EXPECT_TRUE(BooksEqual(other.book, tree.book));
 
     // Cancel: refused, nothing changed, not even the password.
@@ -129,9 +130,10 @@ TEST_F(BookFile, PasswordLoopAndOpenCommand)
     ASSERT_EQ(desk.openRequests.size(), 1u);
     EXPECT_EQ(desk.openRequests[0].initialDir, "");  // folder of "/old.Bk"
     EXPECT_EQ(desk.openRequests[0].defaultName, "*.Bk");
-    EXPECT_EQ(desk.openRequests[0].filter, "Book Files (*.Bk) | *.Bk | All Files (*.*) | *.*");
+    EXPECT_EQ(desk.openRequests[0].filters,
+              (std::vector<FileFilter>{{"Book Files (*.Bk)", "*.Bk"}, {"All Files (*.*)", "*.*"}}));
     ASSERT_EQ(desk.passwordRequests.size(), 2u);
-    EXPECT_EQ(desk.passwordRequests[1], std::make_pair(3, std::string()));
+    EXPECT_EQ(desk.passwordRequests[1], std::make_pair(kPasswordBook, std::string()));
 
     // Open again: cancel the first question, give the right password in the retry question.
     desk.passwordRequests.clear();

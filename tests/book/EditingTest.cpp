@@ -16,6 +16,7 @@
 #include "platform/Text.h"
 #include "EditingTesting.h"
 #include "support/BookTesting.h"
+#include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace morvane;
@@ -26,14 +27,16 @@ namespace {
 // queue prepared as at start-up.
 struct Env {
     ScriptedDesktop desk;
+    RecordingView view;
     KeyTree tree{&desk};
     Book& book = tree.book;
     Node root;
 
     Env()
     {
+        tree.view = &view;
         root = BuildSampleBook(book);
-        PrepareUndo(tree);
+        EXPECT_EQ(PrepareUndo(tree), 1);
     }
 
     // The node at a path of names (UTF-8) below the root.
@@ -369,12 +372,12 @@ TEST(Editing, RebuildForgetsEveryHandleOfTheOldBook)
     Env e;
     const Node lock = e.At({"目录A", "对方1"});
     e.RightClick(lock);
-    Copy(e.tree);
+    EXPECT_EQ(Copy(e.tree), 1);
     e.RightClick(e.At({"目录B"}));
     ASSERT_EQ(Paste(e.tree), 1);
     PlainClick(e.tree, e.At({"目录B", "我的2"}));
     e.RightClick(e.At({"目录B", "我的2"}));
-    Copy(e.tree);
+    EXPECT_EQ(Copy(e.tree), 1);
     e.RightClick(e.At({"目录A"}));
     ASSERT_EQ(UndoCommand(e.tree), 1);
     // Nothing kept names a node of the old book; the marking comes from the snapshot.
@@ -517,12 +520,10 @@ TEST(Editing, ClicksMarkSiblingsUnderOneParent)
     const Node dirA = e.At({"目录A"}), dirB = e.At({"目录B"});
     const Node lock = e.At({"目录A", "对方1"}), key = e.At({"目录A", "我的1"});
     const Node lockB = e.At({"目录B", "对方2"});
-    int shown = 0;
-    ShowLineHook show = [&](KeyTree&, Node) { ++shown; return 0; };
 
     // A plain click on the root marks it at the top level.
-    PlainClick(e.tree, e.root, show);
-    EXPECT_EQ(shown, 1);
+    PlainClick(e.tree, e.root);
+    EXPECT_EQ(e.view.shownLines.size(), 1u);
     EXPECT_TRUE(e.book.Marked(e.root));
     EXPECT_EQ(e.tree.markedParent, Node{});
     EXPECT_EQ(e.tree.markedCount, 1);
@@ -558,9 +559,9 @@ TEST(Editing, ClicksMarkSiblingsUnderOneParent)
 
     // A plain click on empty space clears the marks and the transfer list.
     e.RightClick(lockB);
-    Cut(e.tree);
+    EXPECT_EQ(Cut(e.tree), 1);
     e.tree.multiSelect = false;
-    PlainClick(e.tree, Node{}, show);
+    PlainClick(e.tree, Node{});
     EXPECT_FALSE(e.book.Marked(lockB));
     EXPECT_FALSE(e.book.State(lockB) & kStateCut);
     EXPECT_FALSE(e.tree.transferList);
@@ -569,7 +570,8 @@ TEST(Editing, ClicksMarkSiblingsUnderOneParent)
     EXPECT_FALSE(e.tree.contextItem);
 
     // A failing display leaves the line unmarked.
-    PlainClick(e.tree, lock, [](KeyTree&, Node) { return -1; });
+    e.view.onShowLine = [](KeyTree&, Node) { return -1; };
+    PlainClick(e.tree, lock);
     EXPECT_FALSE(e.book.Marked(lock));
     EXPECT_EQ(e.tree.markedCount, 0);
 }
@@ -598,7 +600,7 @@ TEST(Editing, ContextMenuRules)
         EXPECT_TRUE(m->Enabled(id)) << id;
 
     // A key while key generation runs.
-    e.tree.engine[0].busy = 1;
+    e.tree.keygen.busy = true;
     m = OpenContextMenu(e.tree, key);
     ASSERT_TRUE(m);
     EXPECT_TRUE(m->Enabled(kCmdGenerateKey));
@@ -607,7 +609,7 @@ TEST(Editing, ContextMenuRules)
     EXPECT_FALSE(m->Enabled(kCmdCollectRandom));
     EXPECT_FALSE(m->Enabled(kCmdSortName));
     EXPECT_TRUE(m->Enabled(kCmdCut));
-    e.tree.engine[0].busy = 0;
+    e.tree.keygen.busy = false;
     m = OpenContextMenu(e.tree, key);
     EXPECT_EQ(Utf8(m->Label(kCmdGenerateKey)), "生成密钥");
     EXPECT_FALSE(m->Enabled(kCmdGenerateKey));  // no samples collected yet
@@ -626,7 +628,7 @@ TEST(Editing, ContextMenuRules)
     // A directory with a selection elsewhere: paste and the here commands.
     PlainClick(e.tree, key);
     e.RightClick(key);
-    Copy(e.tree);
+    EXPECT_EQ(Copy(e.tree), 1);
     const Node dirB = e.At({"目录B"});
     m = OpenContextMenu(e.tree, dirB);
     EXPECT_TRUE(m->Enabled(kCmdPaste));
@@ -736,9 +738,8 @@ TEST(Editing, FindStepsThroughResults)
     EXPECT_FALSE(find.nextEnabled);
     EXPECT_EQ(Utf8(find.status), "就绪");
 
-    std::vector<Node> shown;
-    ShowLineHook show = [&](KeyTree&, Node n) { shown.push_back(n); return 0; };
-    find.Search(show);
+    const std::vector<Node>& shown = e.view.shownLines;
+    find.Search();
     ASSERT_EQ(find.Results().size(), 3u);
     EXPECT_EQ(Utf8(find.status), "搜索到 3 个结果! 第 1/3 个");
     EXPECT_FALSE(find.previousEnabled);
@@ -747,33 +748,33 @@ TEST(Editing, FindStepsThroughResults)
     EXPECT_TRUE(e.book.Marked(find.Results()[0]));
     EXPECT_EQ(e.book.FirstVisible(), e.At({"目录A"}));
 
-    find.Previous(show);
+    find.Previous();
     EXPECT_EQ(find.CurrentIndex(), 1);
-    find.Next(show);
-    find.Next(show);
+    find.Next();
+    find.Next();
     EXPECT_EQ(Utf8(find.status), "第 3/3 个");
     EXPECT_FALSE(find.nextEnabled);
     EXPECT_TRUE(find.previousEnabled);
     EXPECT_EQ(e.tree.clickedItem, find.Results()[2]);
     EXPECT_EQ(e.tree.markedCount, 1);
     const std::size_t count = shown.size();
-    find.Next(show);
+    find.Next();
     EXPECT_EQ(find.CurrentIndex(), 3);
     EXPECT_EQ(shown.size(), count);
 
     // Later searches start at the clicked item's directory; only locks now.
     find.directories = find.keys = false;
-    find.Search(show);
+    find.Search();
     ASSERT_EQ(find.Results().size(), 1u);
     EXPECT_EQ(e.book.Kind(find.Results()[0]), KindCode(ItemKind::Lock));
     EXPECT_FALSE(find.nextEnabled);
     EXPECT_FALSE(find.previousEnabled);
     find.locks = false;
-    find.Search(show);
+    find.Search();
     EXPECT_TRUE(find.Results().empty());
     EXPECT_EQ(Utf8(find.status), "搜索无结果!");
-    find.Previous(show);
-    find.Next(show);
+    find.Previous();
+    find.Next();
     EXPECT_EQ(find.CurrentIndex(), 0);
 
     find.Close();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bignum/SafeAlloc.h"
 #include "book/KeyGen.h"
 #include "book/KeyRecord.h"
 #include "book/Queries.h"
@@ -12,6 +13,7 @@
 #include "crypto/CRSA.h"
 #include "platform/Text.h"
 #include "support/LcgSource.h"
+#include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace morvane;
@@ -24,6 +26,7 @@ constexpr std::uint32_t kTickPerPump = 7;
 // kTickPerPump with every pump.
 struct KeygenBook {
     ScriptedDesktop desk;
+    RecordingView view;
     LcgSource source;
     KeyTree tree{&desk};
     Node dir, key, lock;
@@ -31,6 +34,7 @@ struct KeygenBook {
 
     explicit KeygenBook(std::uint32_t seed, const char* strength = "弱  512Bits") : source(seed)
     {
+        tree.view = &view;
         SeedRandom(tree.random, source);
         Node root = tree.book.Insert(Node{}, ItemKind::BookRoot, Gbk("书"));
         dir = tree.book.Insert(root, ItemKind::Directory, Gbk("目录"));
@@ -60,7 +64,7 @@ struct KeygenBook {
     {
         int n = 0;
         const std::string mark = std::string(1, ' ') + code + " ...";
-        for (const auto& t : desk.statusTexts)
+        for (const auto& t : view.statusTexts)
             n += t.find(mark) != std::string::npos;
         return n;
     }
@@ -106,7 +110,7 @@ TEST(KeygenCommand, TextsHaveTheirExactFormats)
 TEST(KeygenCommand, ProgressCallbackCountsReportsAndAnswers)
 {
     KeygenBook b(1);
-    CRSA& e = b.tree.engine[0];
+    KeygenState& e = b.tree.keygen;
     e.startTick = b.desk.tick;
     e.attempts = 2;
     EXPECT_EQ(KeygenProgress(&b.tree, '*'), 1);
@@ -114,20 +118,20 @@ TEST(KeygenCommand, ProgressCallbackCountsReportsAndAnswers)
     EXPECT_EQ(KeygenProgress(&b.tree, '?'), 1);
     EXPECT_EQ(e.primes, 1);
     EXPECT_EQ(e.tested, 2);
-    ASSERT_EQ(b.desk.statusTexts.size(), 3u);
+    ASSERT_EQ(b.view.statusTexts.size(), 3u);
     EXPECT_EQ(b.desk.pumps, 3);
     // Each text shows the time before its own pump.
-    EXPECT_EQ(Utf8(b.desk.statusTexts[2]), "找到 1 个素数. 调用程序02次 检验大数 0002 个 用时0.01秒 ? ...(随机数验证素数)");
+    EXPECT_EQ(Utf8(b.view.statusTexts[2]), "找到 1 个素数. 调用程序02次 检验大数 0002 个 用时0.01秒 ? ...(随机数验证素数)");
 
     // An unknown code: -5, nothing shown or pumped.
     EXPECT_EQ(KeygenProgress(&b.tree, 'x'), -5);
-    EXPECT_EQ(b.desk.statusTexts.size(), 3u);
+    EXPECT_EQ(b.view.statusTexts.size(), 3u);
     // A pending close answers 4 after showing the text.
     b.desk.closePending = true;
     EXPECT_EQ(KeygenProgress(&b.tree, 'e'), 4);
-    EXPECT_EQ(b.desk.statusTexts.size(), 4u);
+    EXPECT_EQ(b.view.statusTexts.size(), 4u);
     // A stop request answers 3 before anything else.
-    e.stopRequested = 1;
+    e.stopRequested = true;
     EXPECT_EQ(KeygenProgress(&b.tree, '*'), 3);
     EXPECT_EQ(e.primes, 1);
     EXPECT_EQ(b.desk.pumps, 4);
@@ -147,7 +151,7 @@ TEST(KeygenCommand, CancelOrNoRecordChangesNothing)
     EXPECT_EQ(b.Value(b.key, ItemKind::ModulusField), "ABC");
     EXPECT_EQ(b.Value(b.key, ItemKind::DateField), before);
     EXPECT_TRUE(b.tree.menusEnabled);
-    EXPECT_EQ(b.tree.engine[0].busy, 0);
+    EXPECT_FALSE(b.tree.keygen.busy);
     // The record was selected and expanded before the question.
     EXPECT_EQ(b.tree.book.Selected(), b.key);
     EXPECT_TRUE(b.tree.book.Expanded(b.key));
@@ -163,12 +167,11 @@ TEST(KeygenCommand, CancelOrNoRecordChangesNothing)
 TEST(KeygenCommand, GeneratesAKeyWithExactStatistics)
 {
     KeygenBook b(3);
-    std::vector<Node> shown;
-    KeygenOutcome out = GenerateKeyCommand(b.tree, [&](Node n) { shown.push_back(n); });
+    KeygenOutcome out = GenerateKeyCommand(b.tree);
     ASSERT_EQ(out.end, KeygenEnd::Done);
     EXPECT_TRUE(out.keyWritten);
     EXPECT_FALSE(out.closePending);
-    EXPECT_EQ(shown, std::vector<Node>{b.key});
+    EXPECT_EQ(b.view.shownLines, std::vector<Node>{b.key});
 
     // The record now holds a working key of its nominal strength.
     CRSA k;
@@ -188,15 +191,15 @@ TEST(KeygenCommand, GeneratesAKeyWithExactStatistics)
 
     // Counters, progress texts and the statistics agree exactly. One pump per report, each
     // advancing the clock by kTickPerPump.
-    const CRSA& e = b.tree.engine[0];
-    EXPECT_EQ(e.busy, 0);
+    const KeygenState& e = b.tree.keygen;
+    EXPECT_FALSE(e.busy);
     EXPECT_TRUE(b.tree.menusEnabled);
     EXPECT_EQ(e.primes, 3 * e.attempts);
     EXPECT_EQ(e.primes, b.StatusCount('*'));
     EXPECT_EQ(e.tested, b.StatusCount('*') + b.StatusCount('.'));
-    ASSERT_EQ(static_cast<int>(b.desk.statusTexts.size()), b.desk.pumps);
+    ASSERT_EQ(static_cast<int>(b.view.statusTexts.size()), b.desk.pumps);
     const std::uint32_t elapsed = kTickPerPump * static_cast<std::uint32_t>(b.desk.pumps);
-    EXPECT_EQ(b.desk.statusTexts.back(),
+    EXPECT_EQ(b.view.statusTexts.back(),
               KeygenStatusText(e.primes, e.attempts, e.tested, elapsed - kTickPerPump, '*'));
     ASSERT_EQ(b.desk.messages.size(), 2u);
     EXPECT_EQ(b.desk.messages[1].text, KeygenStatisticsText(e.primes, e.tested, elapsed));
@@ -209,9 +212,9 @@ TEST(KeygenCommand, GeneratesAKeyWithExactStatistics)
               0u);
     // The first prime's report.
     std::size_t first = 0;
-    while (b.desk.statusTexts[first].find(" * ...") == std::string::npos)
+    while (b.view.statusTexts[first].find(" * ...") == std::string::npos)
         ++first;
-    EXPECT_EQ(Utf8(b.desk.statusTexts[first]).rfind("找到 1 个素数. 调用程序01次 检验大数 ", 0), 0u);
+    EXPECT_EQ(Utf8(b.view.statusTexts[first]).rfind("找到 1 个素数. 调用程序01次 检验大数 ", 0), 0u);
     // The pool was not told of any collected samples.
     EXPECT_EQ(b.tree.random.CollectedSamples(), 0);
 }
@@ -256,7 +259,7 @@ TEST(KeygenCommand, RunningTheCommandAgainStopsTheGeneration)
     EXPECT_EQ(b.Value(b.key, ItemKind::ModulusField), "ABC");
     EXPECT_EQ(b.Value(b.key, ItemKind::PrivateExponentField), "DDD");
     EXPECT_EQ(b.Value(b.key, ItemKind::DateField), FormatDate(b.desk.now));
-    EXPECT_EQ(b.tree.engine[0].busy, 0);
+    EXPECT_FALSE(b.tree.keygen.busy);
     EXPECT_TRUE(b.tree.menusEnabled);
 
     // A cancelled re-entry leaves the generation running to the end.
@@ -275,8 +278,9 @@ TEST(KeygenCommand, AStopAfterTheLastKeyPassedStillStoresIt)
     KeygenBook b(6);
     b.atPump = [&] {
         // The report of the third prime (E) is the last before the key is derived and tested.
-        if (b.tree.engine[0].primes == 3 && b.tree.engine[0].stopRequested == 0)
-            GenerateKeyCommand(b.tree);
+        if (b.tree.keygen.primes == 3 && !b.tree.keygen.stopRequested) {
+            EXPECT_EQ(GenerateKeyCommand(b.tree).end, KeygenEnd::StopRequested);
+        }
     };
     KeygenOutcome out = GenerateKeyCommand(b.tree);
     EXPECT_EQ(out.end, KeygenEnd::Stopped);
@@ -314,7 +318,7 @@ TEST(KeygenCommand, AnUnusableStrengthEndsWithTheErrorMessage)
     EXPECT_EQ(b.Value(b.key, ItemKind::ModulusField), "ABC");
     EXPECT_EQ(b.Value(b.key, ItemKind::DateField), FormatDate(b.desk.now));
     EXPECT_TRUE(b.tree.menusEnabled);
-    EXPECT_EQ(b.tree.engine[0].busy, 0);
+    EXPECT_FALSE(b.tree.keygen.busy);
 }
 
 TEST(KeygenCommand, FirstPrimeOfA1024BitKeyIsReported)
@@ -322,9 +326,9 @@ TEST(KeygenCommand, FirstPrimeOfA1024BitKeyIsReported)
     KeygenBook b(9, "中 1024Bits");
     std::string firstPrimeText;
     b.atPump = [&] {
-        if (firstPrimeText.empty() && b.tree.engine[0].primes == 1) {
-            firstPrimeText = b.desk.statusTexts.back();
-            b.tree.engine[0].stopRequested = 1;  // no need to finish
+        if (firstPrimeText.empty() && b.tree.keygen.primes == 1) {
+            firstPrimeText = b.view.statusTexts.back();
+            b.tree.keygen.stopRequested = true;  // no need to finish
         }
     };
     EXPECT_EQ(GenerateKeyCommand(b.tree).end, KeygenEnd::Stopped);
@@ -347,11 +351,11 @@ TEST(KeygenCommand, KeysLoadedWhileItRunsDoNotMixIntoTheNewKey)
     bool loaded = false;
     int pFound = 0;  // the pump that reported P; the draw of Q and its search follow
     b.atPump = [&] {
-        if (pFound == 0 && b.tree.engine[0].primes == 1)
+        if (pFound == 0 && b.tree.keygen.primes == 1)
             pFound = b.desk.pumps;
         if (!loaded && pFound != 0 && b.desk.pumps == pFound + 2) {
             int complete = 0;
-            CheckKey(b.tree.engine[0], complete, b.tree, other);
+            EXPECT_EQ(CheckKey(b.tree.engine[0], complete, b.tree, other), 1);
             loaded = true;
         }
     };
@@ -375,10 +379,53 @@ TEST(KeygenCommand, KeysLoadedWhileItRunsDoNotMixIntoTheNewKey)
     int complete2 = 0;
     ASSERT_EQ(LoadKey(c.tree.engine[0], complete2, c.tree, c.key), 1);
     c.atPump = [&] {
-        if (c.tree.engine[0].primes == 2)
-            c.tree.engine[0].stopRequested = 1;
+        if (c.tree.keygen.primes == 2)
+            c.tree.keygen.stopRequested = true;
     };
     ASSERT_EQ(GenerateKeyCommand(c.tree).end, KeygenEnd::Stopped);
     EXPECT_EQ(c.tree.engine[0].N.ToString(16), "ABC");
     EXPECT_EQ(c.tree.engine[0].E.ToString(16), "10001");
+}
+
+TEST(KeygenCommand, RunningOutOfMemoryAfterThePrimesNeverStoresAKey)
+{
+    // Memory runs out at each allocation in turn from the report of the last prime on (storing
+    // it, deriving the key, the self-test, handing the key over): every such run must end as
+    // a failure with the record's old key whole, until the first run that needs no failing
+    // allocation stores a working key.
+    for (long successes = 0;; ++successes) {
+        ASSERT_LT(successes, 100000) << "the generation never finished";
+        KeygenBook b(12, "弱  256Bits");
+        bool armed = false;
+        b.atPump = [&] {
+            if (!armed && b.tree.keygen.primes == 3) {
+                armed = true;
+                FailAllocationsAfter(successes);
+            }
+        };
+        const KeygenOutcome out = GenerateKeyCommand(b.tree);
+        FailAllocationsAfter(-1);
+        ASSERT_TRUE(armed);
+        if (out.end == KeygenEnd::Done) {
+            EXPECT_TRUE(out.keyWritten);
+            CRSA k;
+            int complete = 0;
+            ASSERT_EQ(CheckKey(k, complete, b.tree, b.key), 1);
+            ASSERT_EQ(complete, 1);
+            int failed = 1;
+            EXPECT_EQ(k.SelfTest(failed), 1);
+            EXPECT_EQ(failed, 0);
+            EXPECT_EQ(Compare(b.tree.engine[0].N, k.N), 0);
+            break;
+        }
+        ASSERT_EQ(out.end, KeygenEnd::Failed) << successes;
+        EXPECT_FALSE(out.keyWritten);
+        EXPECT_EQ(b.desk.LastMessage().rfind("发生错误 = ", 0), 0u) << successes;
+        for (const std::string& m : b.desk.MessageTexts())
+            ASSERT_NE(m.rfind("密钥生成OK", 0), 0u) << successes;
+        ASSERT_EQ(b.Value(b.key, ItemKind::ModulusField), "ABC") << successes;
+        ASSERT_EQ(b.Value(b.key, ItemKind::PrivateExponentField), "DDD") << successes;
+        EXPECT_FALSE(b.tree.keygen.busy);
+        EXPECT_TRUE(b.tree.menusEnabled);
+    }
 }

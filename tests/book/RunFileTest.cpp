@@ -46,7 +46,7 @@ TEST_F(RunFile, FirstStart)
     // Yes, then Cancel in the dialog: ends too.
     desk.passwords = {std::nullopt};
     EXPECT_FALSE(StartUp(tree));
-    EXPECT_EQ(desk.passwordRequests.back().first, 1);
+    EXPECT_EQ(desk.passwordRequests.back().first, kPasswordSetLogin);
     EXPECT_FALSE(FileExists(RunFilePath()));
     EXPECT_FALSE(FileExists(CRandom::DefaultSeedPath()));
 
@@ -83,7 +83,7 @@ TEST_F(RunFile, LoginAndLastBook)
     EXPECT_FALSE(StartUp(tree, &first));
     EXPECT_FALSE(first);
     ASSERT_EQ(desk.passwordRequests.size(), 1u);
-    EXPECT_EQ(desk.passwordRequests[0].first, 2);
+    EXPECT_EQ(desk.passwordRequests[0].first, kPasswordLogin);
 
     // Wrong, empty (no message), right.
     desk.passwordRequests.clear();
@@ -253,8 +253,8 @@ TEST_F(RunFile, ChangeLoginPassword)
     desk.passwords = {std::string("old"), std::nullopt};
     EXPECT_EQ(ChangeLoginPassword(tree), 0);
     EXPECT_EQ(tree.loginPassword, "old");
-    EXPECT_EQ(desk.passwordRequests[0].first, 5);
-    EXPECT_EQ(desk.passwordRequests[2].first, 1);
+    EXPECT_EQ(desk.passwordRequests[0].first, kPasswordConfirmOld);
+    EXPECT_EQ(desk.passwordRequests[2].first, kPasswordSetLogin);
 
     // Wrong confirmation shows the message and asks again; book password follows the login.
     desk.messages.clear();
@@ -266,7 +266,7 @@ TEST_F(RunFile, ChangeLoginPassword)
     // Save now offers the new password.
     desk.passwords = {std::nullopt};
     SaveBookCommand(tree);
-    EXPECT_EQ(desk.passwordRequests.back(), std::make_pair(3, std::string("new")));
+    EXPECT_EQ(desk.passwordRequests.back(), std::make_pair(kPasswordBook, std::string("new")));
 
     // A second change in the same session confirms the current password, not the one the
     // run file still holds; an empty new password is asked again.
@@ -294,7 +294,7 @@ TEST_F(RunFile, ChangeLoginPassword)
     desk.passwords = {std::string("x")};
     EXPECT_EQ(ChangeLoginPassword(next), 1);
     ASSERT_EQ(desk.passwordRequests.size(), 1u);
-    EXPECT_EQ(desk.passwordRequests[0].first, 1);
+    EXPECT_EQ(desk.passwordRequests[0].first, kPasswordSetLogin);
 }
 
 }  // namespace

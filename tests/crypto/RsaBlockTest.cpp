@@ -50,22 +50,6 @@ std::array<std::uint8_t, kPoolSize> PoolWithNonZeroAt(std::initializer_list<std:
     return pool;
 }
 
-struct Shown {
-    std::int32_t row = 0;
-    std::vector<std::uint8_t> bytes;
-    int calls = 0;
-    int answer = 1;
-};
-Shown* g_shown = nullptr;
-
-int RecordRow(KeyTree*, std::int32_t row, const std::uint8_t* bytes, std::uint32_t count)
-{
-    g_shown->row = row;
-    g_shown->bytes.assign(bytes, bytes + count);
-    ++g_shown->calls;
-    return g_shown->answer;
-}
-
 CRSA& Key512()
 {
     static TestRandom tr(512);
@@ -91,7 +75,7 @@ TEST(RsaPadding, RandomPaddingIsNonZeroAndStaysInItsRange)
         BigInt x;
         std::vector<std::uint8_t> seven(300, 0x07);
         ASSERT_EQ(InsertBytes(x, seven.data(), 0, 300), 1);
-        ASSERT_EQ(rsa.FillRandomPadding(x, &tr.random, 10, 209, false), 1);  // 200 bytes: 64+64+64+8
+        ASSERT_EQ(rsa.FillRandomPadding(x, &tr.random, 10, 209), 1);  // 200 bytes: 64+64+64+8
         for (int i = 0; i < 300; ++i) {
             if (i >= 10 && i <= 209)
                 EXPECT_NE(ByteAt(x, i), 0) << i;
@@ -108,7 +92,7 @@ TEST(RsaPadding, RandomPaddingIsNonZeroAndStaysInItsRange)
         random.SetSource(&zero);
         random.SetPool({});
         BigInt x;
-        ASSERT_EQ(rsa.FillRandomPadding(x, &random, 0, 130, false), 1);
+        ASSERT_EQ(rsa.FillRandomPadding(x, &random, 0, 130), 1);
         for (int i = 0; i <= 130; ++i)
             EXPECT_NE(ByteAt(x, i), 0) << i;
     }
@@ -120,7 +104,7 @@ TEST(RsaPadding, RandomPaddingIsNonZeroAndStaysInItsRange)
         random.SetSource(&script);
         random.SetPool(PoolWithNonZeroAt({0}));
         BigInt x;
-        ASSERT_EQ(rsa.FillRandomPadding(x, &random, 0, 63, false), 1);
+        ASSERT_EQ(rsa.FillRandomPadding(x, &random, 0, 63), 1);
         for (int i = 0; i <= 63; ++i)
             EXPECT_NE(ByteAt(x, i), 0) << i;
     }
@@ -128,45 +112,22 @@ TEST(RsaPadding, RandomPaddingIsNonZeroAndStaysInItsRange)
     // Empty and invalid ranges; no random pool.
     TestRandom tr(2);
     BigInt x;
-    EXPECT_EQ(rsa.FillRandomPadding(x, &tr.random, 5, 4, false), 1);
+    EXPECT_EQ(rsa.FillRandomPadding(x, &tr.random, 5, 4), 1);
     EXPECT_EQ(BitLength(x), 0u);
-    EXPECT_EQ(rsa.FillRandomPadding(x, &tr.random, 5, 3, false), -1);
-    EXPECT_EQ(rsa.FillRandomPadding(x, &tr.random, -1, 3, false), -1);
-    EXPECT_EQ(rsa.FillRandomPadding(x, nullptr, 0, 3, false), -1);
+    EXPECT_EQ(rsa.FillRandomPadding(x, &tr.random, 5, 3), -1);
+    EXPECT_EQ(rsa.FillRandomPadding(x, &tr.random, -1, 3), -1);
+    EXPECT_EQ(rsa.FillRandomPadding(x, nullptr, 0, 3), -1);
 }
 
-TEST(RsaPadding, FixedPaddingAndShownBytes)
+TEST(RsaPadding, FixedPaddingFillsItsRangeOnly)
 {
     CRSA rsa;
     BigInt x;
-    ASSERT_EQ(rsa.FillFixedPadding(x, 3, 40, false), 1);  // 38 bytes: 16 + 16 + 6
+    ASSERT_EQ(rsa.FillFixedPadding(x, 3, 40), 1);  // 38 bytes: 16 + 16 + 6
     for (int i = 0; i < 45; ++i)
         EXPECT_EQ(ByteAt(x, i), (i >= 3 && i <= 40) ? 0xFF : 0) << i;
-    EXPECT_EQ(rsa.FillFixedPadding(x, 2, 1, false), 1);
-    EXPECT_EQ(rsa.FillFixedPadding(x, 2, 0, false), -1);
-
-    // Shown bytes go to the writer most significant first, with their count.
-    Shown shown;
-    g_shown = &shown;
-    TestRandom tr(3);
-    rsa.detailWriter = RecordRow;
-    BigInt y;
-    ASSERT_EQ(rsa.FillRandomPadding(y, &tr.random, 4, 80, true), 1);
-    ASSERT_EQ(shown.calls, 1);
-    EXPECT_EQ(shown.row, kPaddingDetailRow);
-    ASSERT_EQ(shown.bytes.size(), 77u);
-    for (int i = 0; i < 77; ++i)
-        EXPECT_EQ(shown.bytes[i], ByteAt(y, 80 - i)) << i;
-    ASSERT_EQ(rsa.FillFixedPadding(y, 0, 1, true), 1);
-    EXPECT_EQ(shown.bytes, std::vector<std::uint8_t>(2, 0xFF));
-    // Not shown unless asked; a writer that fails fails the filler.
-    shown.calls = 0;
-    ASSERT_EQ(rsa.FillFixedPadding(y, 0, 1, false), 1);
-    EXPECT_EQ(shown.calls, 0);
-    shown.answer = -1;
-    EXPECT_EQ(rsa.FillRandomPadding(y, &tr.random, 0, 9, true), -1);
-    EXPECT_EQ(rsa.FillFixedPadding(y, 0, 9, true), -1);
-    g_shown = nullptr;
+    EXPECT_EQ(rsa.FillFixedPadding(x, 2, 1), 1);
+    EXPECT_EQ(rsa.FillFixedPadding(x, 2, 0), -1);
 }
 
 TEST(RsaSimpleBlock, LayoutAndUnpackChecks)
@@ -243,13 +204,10 @@ TEST(RsaSimpleBlock, EncryptDecryptAndSelfTest)
     BigInt x;
     EXPECT_EQ(k.EncryptSimple(x, tooLong.data(), m - 8), -1);
 
-    // The self-test passes, and keeps the caller's busy flag.
-    k.busy = 7;
+    // The self-test passes.
     int failed = 5;
     EXPECT_EQ(k.SelfTest(failed), 1);
     EXPECT_EQ(failed, 0);
-    EXPECT_EQ(k.busy, 7);
-    k.busy = 0;
 
     // A damaged private exponent, a missing factor and a modulus too short for a test byte fail it.
     CRSA broken = k;

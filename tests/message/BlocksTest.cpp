@@ -149,13 +149,13 @@ TEST(Blocks, SerialsCountDownAndNotificationsFollow)
     MessageBook& mb = p.mb;
     // 45 + 55 + 1 bytes: three blocks.
     const auto data = Message(101);
-    mb.desktop.progress.clear();
-    mb.desktop.activities.clear();
+    mb.view.progress.clear();
+    mb.view.activities.clear();
     mb.tree.menusEnabled = true;
     const auto sealed = Seal(mb, p.lock, data, kBlockEncrypt);
     ASSERT_EQ(sealed.size(), 3 * 64u);
-    EXPECT_EQ(mb.desktop.progress, (std::vector<int>{33, 66, 100}));
-    EXPECT_EQ(mb.desktop.activities, (std::vector<int>{kActivityEncrypting}));
+    EXPECT_EQ(mb.view.progress, (std::vector<int>{33, 66, 100}));
+    EXPECT_EQ(mb.view.activities, (std::vector<ActivityMode>{kActivityEncrypting}));
     EXPECT_TRUE(mb.tree.menusEnabled);
     EXPECT_EQ(mb.RowText(p.lock, ItemKind::SerialRow), "段落序号(0004字节): 00000000");
     EXPECT_EQ(mb.RowText(p.lock, ItemKind::ConsumedRow), "消耗长度(0004字节): 00000001");
@@ -184,22 +184,22 @@ TEST(Blocks, SerialsCountDownAndNotificationsFollow)
         got.insert(got.end(), data55, data55 + L);
     }
     EXPECT_EQ(got, data);
-    mb.desktop.progress.clear();
-    mb.desktop.activities.clear();
+    mb.view.progress.clear();
+    mb.view.activities.clear();
     std::vector<std::uint8_t> plain;
     ASSERT_EQ(Open(mb, p.key, sealed, kBlockEncrypt, plain), 1);
-    EXPECT_EQ(mb.desktop.progress, (std::vector<int>{33, 66, 100}));
-    EXPECT_EQ(mb.desktop.activities, (std::vector<int>{kActivityDecrypting}));
+    EXPECT_EQ(mb.view.progress, (std::vector<int>{33, 66, 100}));
+    EXPECT_EQ(mb.view.activities, (std::vector<ActivityMode>{kActivityDecrypting}));
 
     // Signing runs on the second engine: activity 5, then back to idle.
-    mb.desktop.activities.clear();
+    mb.view.activities.clear();
     mb.Click(p.key);
     mb.tree.engine[1] = mb.tree.engine[0];
     mb.tree.engine[1].mode = 1;
     std::vector<std::uint8_t> out;
     std::size_t outLength = 0;
     ASSERT_EQ(EncryptMessage(mb.tree, mb.tree.engine[1], out, outLength, data.data(), data.size(), 2, kBlockSign), 1);
-    EXPECT_EQ(mb.desktop.activities, (std::vector<int>{kActivitySigning, kActivityIdle}));
+    EXPECT_EQ(mb.view.activities, (std::vector<ActivityMode>{kActivitySigning, kActivityIdle}));
     // The first block's own rows keep showing it while the later blocks go by.
     EXPECT_EQ(mb.RowText(p.key, ItemKind::PaddingTypeRow), "填充类型(0002字节): 0002");
     EXPECT_EQ(mb.RowText(p.key, ItemKind::PaddingRow), "填充数据(0054字节): " + std::string(108, 'F'));

@@ -30,6 +30,7 @@ std::string StrengthValue(int bits)
 
 MessageBook::MessageBook()
 {
+    tree.view = &view;
     tree.random.SetSource(&source);
     root = tree.book.Insert(Node{}, ItemKind::BookRoot, Gbk("加密通讯薄"));
     dir = AddDirectory("目录A");

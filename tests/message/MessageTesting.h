@@ -8,6 +8,7 @@
 #include <string>
 
 #include "book/KeyTree.h"
+#include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 
 namespace morvane {
@@ -45,6 +46,7 @@ public:
     ~MessageBook();
 
     ScriptedDesktop desktop;
+    RecordingView view;
     SeededSource source{12345};
     KeyTree tree{&desktop};
     Node root;

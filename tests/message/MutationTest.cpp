@@ -139,7 +139,7 @@ TEST(Mutation, DamagedPublicKeyTexts)
         const std::string damaged = Mutate(exported, rng);
         bool found = false;
         std::string n, e;
-        ASSERT_EQ(ParsePublicKeyText(found, n, e, damaged), 1);
+        ParsePublicKeyText(found, n, e, damaged);
         if (found) {
             ASSERT_TRUE(isHex(n)) << damaged;
             ASSERT_TRUE(isHex(e)) << damaged;
@@ -147,7 +147,7 @@ TEST(Mutation, DamagedPublicKeyTexts)
         if (i % 8 == 0) {
             mb.tree.clickedItem = input;
             mb.tree.clickedLineText = mb.tree.book.Text(input);
-            ImportPublicKey(mb.tree, damaged);
+            EXPECT_EQ(ImportPublicKey(mb.tree, damaged), found && !n.empty()) << damaged;
             const std::string storedN = mb.Field(lock, ItemKind::ModulusField);
             ASSERT_TRUE(isHex(storedN)) << storedN;
         }

@@ -109,7 +109,7 @@ TEST(Protect, MixedStrengthsAndSignatureChecks)
     EXPECT_TRUE(c.mb.desktop.messages.empty());
     EXPECT_EQ(c.mb.Output(c.bobKey), "");
     EXPECT_TRUE(c.mb.tree.menusEnabled);
-    EXPECT_EQ(c.mb.desktop.activities.back(), kActivityIdle);
+    EXPECT_EQ(c.mb.view.activities.back(), kActivityIdle);
 }
 
 TEST(Protect, MessagesCountsDatesAndElapsedTime)
@@ -138,7 +138,7 @@ TEST(Protect, MessagesCountsDatesAndElapsedTime)
     const Node out = FindChildByKind(book, c.bobLockA, ItemKind::OutputField);
     EXPECT_EQ(book.Selected(), out);
     EXPECT_EQ(mb.tree.clickedItem, out);
-    EXPECT_EQ(mb.desktop.activities.back(), kActivityIdle);
+    EXPECT_EQ(mb.view.activities.back(), kActivityIdle);
 
     // A use count that is no number starts again at 1.
     SetField(book, c.bobKey, KindCode(ItemKind::UseCountField), Gbk("很多"));
@@ -249,7 +249,7 @@ TEST(Protect, FailuresEndCleanly)
     auto failsQuietly = [&](const std::string& input) {
         ++call;
         mb.desktop.messages.clear();
-        mb.desktop.activities.clear();
+        mb.view.activities.clear();
         SetField(book, c.bobKey, KindCode(ItemKind::OutputField), "old");
         int result = 5;
         const int rc = c.Receive(input, &result);
@@ -258,8 +258,8 @@ TEST(Protect, FailuresEndCleanly)
         EXPECT_TRUE(mb.desktop.messages.empty()) << input;
         EXPECT_EQ(mb.Output(c.bobKey), "") << input;
         EXPECT_TRUE(mb.tree.menusEnabled) << input;
-        ASSERT_FALSE(mb.desktop.activities.empty());
-        EXPECT_EQ(mb.desktop.activities.back(), kActivityIdle) << input;
+        ASSERT_FALSE(mb.view.activities.empty());
+        EXPECT_EQ(mb.view.activities.back(), kActivityIdle) << input;
     };
     failsQuietly("sign" + armored.substr(4));
     failsQuietly("N_SX" + armored.substr(4));

@@ -73,12 +73,12 @@ TEST(PublicKey, ExportOfA1024BitKey)
     }
     mb.tree.contextItem = key;
     SetField(book, key, KindCode(ItemKind::OutputField), "");
-    mb.tree.random.SetCollecting(true);
+    mb.tree.collection.running = true;
     ExportPublicKey(mb.tree);
-    mb.tree.random.SetCollecting(false);
-    mb.tree.engine[0].busy = 1;
+    mb.tree.collection.running = false;
+    mb.tree.keygen.busy = true;
     ExportPublicKey(mb.tree);
-    mb.tree.engine[0].busy = 0;
+    mb.tree.keygen.busy = false;
     EXPECT_EQ(mb.desktop.messages.size(), 1u);
     EXPECT_EQ(mb.Output(lock), "");
     EXPECT_EQ(mb.Output(key), "");

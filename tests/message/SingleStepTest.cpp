@@ -88,14 +88,14 @@ TEST(SingleStep, FivePressSignAndEncrypt)
     EXPECT_EQ(mb.tree.step.pendingButton, 0);
     EXPECT_EQ(mb.Field(s.bobLock, ItemKind::UseCountField), "1");
     EXPECT_EQ(mb.Field(s.aliceKey, ItemKind::UseCountField), "1");
-    EXPECT_EQ(mb.desktop.activities.back(), kActivityIdle);
+    EXPECT_EQ(mb.view.activities.back(), kActivityIdle);
     EXPECT_EQ(book.Selected(), FindChildByKind(book, s.bobLock, ItemKind::OutputField));
 
     // The armored text has the normal command's shape and opens and verifies on Bob's side.
     const std::string armored = mb.Output(s.bobLock);
     EXPECT_EQ(armored.size(), 36u + 3 * 256u);
     std::string digest;
-    ModulusDigest(book, s.aliceKey, digest);
+    ASSERT_EQ(ModulusDigest(book, s.aliceKey, digest), 1);
     EXPECT_EQ(armored.substr(0, 36), "SIGN" + digest);
     EXPECT_EQ(mb.RowText(s.bobLock, ItemKind::PostTextRow), "后置正文(0768字节): " + armored.substr(36));
     ASSERT_EQ(mb.Protect(s.bobKey, armored, 0), 1);

@@ -39,7 +39,7 @@ std::optional<std::string> Take(std::deque<T>& q)
 }
 } // namespace
 
-std::optional<std::string> ScriptedDesktop::AskPassword(int mode, const std::string& preset)
+std::optional<std::string> ScriptedDesktop::AskPassword(PasswordMode mode, const std::string& preset)
 {
     passwordRequests.emplace_back(mode, preset);
     return Take(passwords);
@@ -89,21 +89,6 @@ bool ScriptedDesktop::PumpMessages()
     if (onPump)
         onPump();
     return closePending;
-}
-
-void ScriptedDesktop::ProgressChanged(int percent)
-{
-    progress.push_back(percent);
-}
-
-void ScriptedDesktop::ActivityChanged(int mode)
-{
-    activities.push_back(mode);
-}
-
-void ScriptedDesktop::StatusTextChanged(const std::string& text)
-{
-    statusTexts.push_back(text);
 }
 
 std::vector<std::string> ScriptedDesktop::MessageTexts() const

@@ -1,6 +1,7 @@
 #pragma once
-// A Desktop for headless tests: records every message box and notification, answers dialogs
-// from queues, and keeps a hand-driven clock and cursor.
+// A Desktop for headless tests: records every message box and dialog request, answers dialogs
+// from queues, and keeps a hand-driven clock and cursor. (The main window's notifications go
+// to a MainView: support/RecordingView.h.)
 
 #include "platform/Desktop.h"
 
@@ -31,12 +32,9 @@ public:
 
     // What was shown.
     std::vector<ShownMessage> messages;
-    std::vector<std::pair<int, std::string>> passwordRequests; // mode, preset
+    std::vector<std::pair<PasswordMode, std::string>> passwordRequests; // mode, preset
     std::vector<FileChoice> openRequests, saveRequests;
     std::vector<std::pair<std::string, int>> nameClashes;
-    std::vector<int> progress;
-    std::vector<int> activities;
-    std::vector<std::string> statusTexts;
 
     // Clock and cursor. Each TickCount() call advances the tick by tickStep.
     std::uint32_t tick = 1000;
@@ -55,7 +53,7 @@ public:
 
     MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                          MsgButtons buttons) override;
-    std::optional<std::string> AskPassword(int mode, const std::string& preset) override;
+    std::optional<std::string> AskPassword(PasswordMode mode, const std::string& preset) override;
     std::optional<std::string> ChooseOpenFile(const FileChoice& choice) override;
     std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
     void ShowNameClash(const std::string& text, int kind) override;
@@ -63,9 +61,6 @@ public:
     std::time_t Now() override;
     ScreenPoint CursorPos() override;
     bool PumpMessages() override;
-    void ProgressChanged(int percent) override;
-    void ActivityChanged(int mode) override;
-    void StatusTextChanged(const std::string& text) override;
 
     // Convenience for assertions: the UTF-8 texts of all messages shown so far.
     std::vector<std::string> MessageTexts() const;
