@@ -1,6 +1,7 @@
 #include "book/BookFile.h"
 
 #include <cstring>
+#include <strings.h>
 #include <new>
 #include <optional>
 
@@ -42,12 +43,12 @@ std::optional<std::string> AskPassword(KeyTree& tree, int mode, const std::strin
     return tree.desktop->AskPassword(mode, preset);
 }
 
-// Decrypted books hold private keys: clear them before the memory goes back.
+// Decrypted books hold private keys: clear them before the memory goes back (at memset
+// speed: a stream may be hundreds of megabytes).
 void Wipe(std::vector<std::uint8_t>& v)
 {
-    volatile std::uint8_t* p = v.data();
-    for (std::size_t i = 0; i < v.size(); ++i)
-        p[i] = 0;
+    if (!v.empty())
+        explicit_bzero(v.data(), v.size());
 }
 
 struct WipeOnExit {
@@ -200,6 +201,11 @@ BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std
 // ---------------------------------------------------------------------------------------
 // Load and save
 
+namespace {
+LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path,
+                        std::vector<std::uint8_t>* release);
+}
+
 LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
 {
     const std::string where = Gbk(path);
@@ -220,10 +226,15 @@ LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
         Warn(tree, Gbk("读长度为") + "0:" + where);
         return {};
     }
-    return LoadBookData(tree, *file, path);
+    return LoadContent(tree, *file, path, &*file);
 }
 
-LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path)
+namespace {
+
+// LoadBookData; the file's buffer, when given, is wiped and released once deciphered, so that
+// it does not stay while the book is built (file is not looked at after that).
+LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path,
+                        std::vector<std::uint8_t>* release)
 {
     const std::string where = Gbk(path);
     if (file.size() < kMd5Size) {
@@ -257,6 +268,10 @@ LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, cons
     case BookContentError::Expand:
         return {};
     }
+    if (release) {
+        Wipe(*release);
+        std::vector<std::uint8_t>().swap(*release);
+    }
     // The reader counts the items and builds the new book aside, swapping it in only when the
     // whole stream was sound, so a failure here leaves the open book as it was.
     const int read = ReadTreeStream(tree, Node{}, stream, kMaxBookItems);
@@ -268,6 +283,13 @@ LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, cons
     RestartUndo(tree);
     tree.bookPath = path;
     return {1, 1};
+}
+
+}  // namespace
+
+LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path)
+{
+    return LoadContent(tree, file, path, nullptr);
 }
 
 int SaveBook(KeyTree& tree, const std::string& path)
