@@ -558,6 +558,13 @@ void Book::SwapContent(Book& other)
     other.Notify([&](BookObserver& o) { o.BookReset(); });
 }
 
+void Book::Reserve(std::size_t n)
+{
+    if (n <= liveCount_ + free_.size())
+        return;
+    slots_.reserve(slots_.size() + (n - liveCount_ - free_.size()));
+}
+
 Book Book::MakeSuccessor() const
 {
     Book b;

@@ -191,6 +191,9 @@ public:
     int Remove(Node n);
     // Removes every node (a reset for the observers).
     void Clear();
+    // Makes room for n nodes in all, so that a book of known size gets its node store in one
+    // allocation of what it needs. Throws std::bad_alloc.
+    void Reserve(std::size_t n);
     // Reorders the children of parent (top level when none) by cmp, stably: cmp(a, b) < 0
     // puts a before b. 1, or -1 when the parent is stale or has no children.
     int SortChildren(Node parent, const std::function<int(Node, Node)>& cmp);

@@ -1,6 +1,7 @@
 #include "book/BookFile.h"
 
 #include <cstring>
+#include <strings.h>
 #include <new>
 #include <optional>
 
@@ -41,6 +42,13 @@ std::optional<std::string> AskPassword(KeyTree& tree, PasswordMode mode, const s
     if (!tree.desktop)
         return std::nullopt;
     return tree.desktop->AskPassword(mode, preset);
+}
+
+// "通讯簿超出支持的最大规模(400万项, 256MB), " followed by what could not be done.
+std::string TooLargeText(const char* what)
+{
+    return Gbk("通讯簿超出支持的最大规模(") + std::to_string(kMaxBookItems / 10000) + Gbk("万项, ") +
+           std::to_string(kMaxBookStreamBytes >> 20) + "MB), " + Gbk(what);
 }
 
 bool DigestEquals(const Md5Bytes& d, const std::uint8_t* p)
@@ -124,15 +132,21 @@ int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::ui
     // can never be opened again, so refuse to write it over a good one.
     if (tree.book.ChildCount(Node{}) != 1 || password.empty())
         return -1;
+    // A file the loader would refuse must not replace one it opens.
+    if (tree.book.NodeCount() > kMaxBookItems)
+        return kBookTooLarge;
     // Decrypted books hold private keys: wiped before the memory goes back.
     std::vector<std::uint8_t> stream, plain, cipherText;
     WipeOnExit w1{stream}, w2{plain};
     try {
         if (WriteTreeStream(tree, Node{}, stream) != 1)
             return -1;
+        if (stream.size() > kMaxBookStreamBytes)
+            return kBookTooLarge;
         if (tree.codec.Compress(plain, stream) != 1)
             return -1;
         Wipe(stream);
+        std::vector<std::uint8_t>().swap(stream);
         const Md5Bytes contentDigest = Md5Of(plain);
         plain.insert(plain.end(), contentDigest.begin(), contentDigest.end());
         if (tree.cipher.Encrypt(cipherText, plain, password, 256, 256, kCipherBlockChaining) != 1)
@@ -161,9 +175,10 @@ BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std
         const std::size_t m = plain.size() - kMd5Size;
         if (!DigestEquals(Md5Of(std::span<const std::uint8_t>(plain.data(), m)), plain.data() + m))
             return BookContentError::Digest;
-        if (codec.Expand(stream, plain.data(), m) != 1) {
+        const int expanded = codec.Expand(stream, plain.data(), m, kMaxBookStreamBytes);
+        if (expanded != 1) {
             stream.clear();
-            return BookContentError::Expand;
+            return expanded == kExpandTooLarge ? BookContentError::TooLarge : BookContentError::Expand;
         }
     } catch (const std::bad_alloc&) {
         stream.clear();
@@ -175,6 +190,11 @@ BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std
 // ---------------------------------------------------------------------------------------
 // Load and save
 
+namespace {
+LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path,
+                        std::vector<std::uint8_t>* release);
+}
+
 LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
 {
     const std::string where = Gbk(path);
@@ -183,6 +203,8 @@ LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
     if (!file) {
         if (error == ReadError::Open)
             Warn(tree, Gbk("不能打开通讯簿: ") + where);
+        else if (error == ReadError::TooLarge)
+            Warn(tree, TooLargeText("不能打开: ") + where);
         else
             Warn(tree, Gbk("读文件异常：") + where);
         return {};
@@ -193,10 +215,15 @@ LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
         Warn(tree, Gbk("读长度为") + "0:" + where);
         return {};
     }
-    return LoadBookData(tree, *file, path);
+    return LoadContent(tree, *file, path, &*file);
 }
 
-LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path)
+namespace {
+
+// LoadBookData; the file's buffer, when given, is wiped and released once deciphered, so that
+// it does not stay while the book is built (file is not looked at after that).
+LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path,
+                        std::vector<std::uint8_t>* release)
 {
     const std::string where = Gbk(path);
     if (file.size() < kMd5Size) {
@@ -224,13 +251,23 @@ LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, cons
     case BookContentError::Digest:
         Warn(tree, Gbk("通讯簿未能通过MD5验证!") + where);
         return {1, -1};
+    case BookContentError::TooLarge:
+        Warn(tree, TooLargeText("不能打开: ") + where);
+        return {};
     case BookContentError::Cipher:
     case BookContentError::Expand:
         return {};
     }
-    // The reader builds the new book aside and swaps it in only when the whole stream was
-    // sound, so a failure here leaves the open book as it was.
-    if (ReadTreeStream(tree, Node{}, stream) != 1)
+    if (release) {
+        Wipe(*release);
+        std::vector<std::uint8_t>().swap(*release);
+    }
+    // The reader counts the items and builds the new book aside, swapping it in only when the
+    // whole stream was sound, so a failure here leaves the open book as it was.
+    const int read = ReadTreeStream(tree, Node{}, stream, kMaxBookItems);
+    if (read == kStreamTooLarge)
+        Warn(tree, TooLargeText("不能打开: ") + where);
+    if (read != 1)
         return {};
     MendAfterRebuild(tree);
     RestartUndo(tree);
@@ -238,12 +275,24 @@ LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, cons
     return {1, 1};
 }
 
+}  // namespace
+
+LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path)
+{
+    return LoadContent(tree, file, path, nullptr);
+}
+
 int SaveBook(KeyTree& tree, const std::string& path)
 {
     if (path.empty())
         return -1;
     std::vector<std::uint8_t> file;
-    if (EncodeBookFile(tree, tree.bookPassword, file) != 1 || !WriteFileAtomically(path, file)) {
+    const int encoded = EncodeBookFile(tree, tree.bookPassword, file);
+    if (encoded == kBookTooLarge) {
+        Warn(tree, TooLargeText("不能保存: ") + Gbk(path));
+        return -1;
+    }
+    if (encoded != 1 || !WriteFileAtomically(path, file)) {
         Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path));
         return -1;
     }

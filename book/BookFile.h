@@ -21,11 +21,14 @@
 #include <vector>
 
 #include "book/KeyTree.h"
+#include "book/TreeStream.h"
 
 namespace morvane {
 
-// The largest book file the loader reads; far beyond any real book.
-constexpr std::size_t kBookFileReadLimit = 256u * 1024 * 1024;
+// The largest book file the loader reads: what the coder can make of the largest supported
+// stream (book/TreeStream.h) at its worst (9 bits a byte), with room for headers, the digests
+// and the cipher's padding. Real books code to less than half their stream.
+constexpr std::size_t kBookFileReadLimit = kMaxBookStreamBytes / 8 * 9 + (std::size_t{1} << 16);
 
 // Result of a load. status -1: the load failed (nothing changed but possibly the book
 // password); status 1: it ran to an end, outcome 1 for a loaded book, -1 for a refused one
@@ -40,20 +43,26 @@ struct LoadOutcome {
 // password is tried first, and the user is asked again (password dialog, login mode) while
 // the file's password digest does not match. On success the book is replaced, every kept
 // handle is re-derived from the new book, the undo queue starts again from the new book
-// (its snapshots of the old one are dropped), and the book path becomes path.
+// (its snapshots of the old one are dropped), and the book path becomes path. A file beyond
+// the largest supported book (larger than kBookFileReadLimit, expanding to more than
+// kMaxBookStreamBytes or holding more than kMaxBookItems items) is refused with a message
+// naming it, before the book it holds is built: status -1, the open book unchanged.
 [[nodiscard]] LoadOutcome LoadBook(KeyTree& tree, const std::string& path);
 // The same on a file's content already in memory (path only names it in messages and
 // becomes the book path on success).
 [[nodiscard]] LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path);
 
 // Writes the book to path under the book password, replacing any file there atomically.
-// 1, or -1 after the message "不能保存成通讯簿: " and the path (an empty path gives -1 without
-// a message). The book path is not changed.
+// 1, or -1 after the message "不能保存成通讯簿: " and the path, or after the too-large message
+// for a book beyond the largest supported one (its file could not be opened again); an empty
+// path gives -1 without a message. The book path is not changed.
 [[nodiscard]] int SaveBook(KeyTree& tree, const std::string& path);
 
-// The file content for the book under password, no user interaction. 1, or -1 when the book
-// does not hold exactly one top-level item, the password is empty (the cipher refuses it),
-// or memory runs out.
+// The file content for the book under password, no user interaction. 1; kBookTooLarge when
+// the book holds more than kMaxBookItems items or its stream more than kMaxBookStreamBytes;
+// -1 when the book does not hold exactly one top-level item, the password is empty (the
+// cipher refuses it), or memory runs out.
+constexpr int kBookTooLarge = -2;
 [[nodiscard]] int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::uint8_t>& out);
 
 // What DecodeBookContent found.
@@ -62,6 +71,7 @@ enum class BookContentError {
     Cipher,     // the cipher refused the buffer, or the plain text is shorter than a digest
     Digest,     // the content digest does not match: damaged file or wrong password
     Expand,     // the compressed stream is malformed
+    TooLarge,   // it expands to more than kMaxBookStreamBytes
 };
 // Deciphers the bytes after the password digest and checks and expands the content; stream
 // gets the tree stream. No user interaction; the book is not touched.

@@ -128,77 +128,107 @@ private:
     const std::uint8_t* data_;
 };
 
-int ExpandInto(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len) {
+// Walks the coded symbols of data[0..len-1], checking every field against the bits left in
+// its chunk, every copy against what the chunk has produced, every chunk against the most the
+// compressor puts in one and the whole against limit. Each literal goes to put(at, byte) and
+// each copy to copy(to, from, n), with output positions; a walk that fails stops before the
+// failing symbol reaches them. total gets the output length. Returns 1, kExpandMalformed or
+// kExpandTooLarge.
+template <class Put, class Copy>
+int Walk(const std::uint8_t* data, std::size_t len, std::size_t limit, std::size_t& total, Put&& put,
+         Copy&& copy) {
     const int kHeader = CCompress::kHeaderBits;
-    if (data == nullptr || len < 5) return -1;  // shorter than a header
+    total = 0;
+    if (data == nullptr || len < 5) return kExpandMalformed;  // shorter than a header
     const BitReader in(data);
     const std::uint64_t outer = in.Get(0, kHeader);
-    if ((outer >> 3) >= len) return -1;  // points beyond the data
+    if ((outer >> 3) >= len) return kExpandMalformed;  // points beyond the data
     // One past the last coded bit.
     const std::uint64_t end = (outer >> 3) * 8 + (7 - (outer & 7)) + 1;
 
-    out.reserve(std::min(len * 2, CCompress::kMaxExpandedSize));  // typical books code to half
     std::uint64_t pos = kHeader;
     std::uint64_t chunkEnd = pos;
     std::size_t base = 0;     // output index of the current chunk's first byte
     std::size_t produced = 0; // bytes of the current chunk so far
+    // Bytes one more symbol may add: what is left of the chunk and of the limit.
+    auto room = [&]() { return std::min(CCompress::kChunkSize - produced, limit - total); };
     while (pos < end) {
         if (pos >= chunkEnd) {
-            if (end - pos < static_cast<std::uint64_t>(kHeader)) return -1;
+            if (end - pos < static_cast<std::uint64_t>(kHeader)) return kExpandMalformed;
             const std::uint64_t header = in.Get(pos, kHeader);
             const std::uint64_t lastBit = (header >> 3) * 8 + (7 - (header & 7));
-            if (lastBit >= end - pos) return -1;  // the chunk would reach past the data
+            if (lastBit >= end - pos) return kExpandMalformed;  // the chunk would reach past the data
             chunkEnd = pos + lastBit + 1;
             pos += kHeader;
-            base = out.size();
+            base = total;
             produced = 0;
-            if (pos >= chunkEnd) return -1;  // the chunk ends inside its own header
+            if (pos >= chunkEnd) return kExpandMalformed;  // the chunk ends inside its own header
         }
         if (in.Get(pos++, 1)) {
-            if (chunkEnd - pos < 8) return -1;
-            if (out.size() >= CCompress::kMaxExpandedSize) return -1;
-            out.push_back(static_cast<std::uint8_t>(in.Get(pos, 8)));
+            if (chunkEnd - pos < 8) return kExpandMalformed;
+            if (room() < 1)
+                return produced == CCompress::kChunkSize ? kExpandMalformed : kExpandTooLarge;
+            put(total, static_cast<std::uint8_t>(in.Get(pos, 8)));
             pos += 8;
             ++produced;
+            ++total;
             continue;
         }
         const int width = BitLen(produced);
-        if (chunkEnd - pos < static_cast<std::uint64_t>(width) + 1) return -1;
+        if (chunkEnd - pos < static_cast<std::uint64_t>(width) + 1) return kExpandMalformed;
         const std::uint64_t source = in.Get(pos, width);
         pos += static_cast<std::uint64_t>(width);
         std::uint64_t length;
         if (in.Get(pos++, 1)) {
             std::uint64_t q = 0;
             for (;;) {
-                if (pos >= chunkEnd) return -1;
+                if (pos >= chunkEnd) return kExpandMalformed;
                 if (!in.Get(pos++, 1)) break;
                 ++q;
             }
-            if (chunkEnd - pos < 2) return -1;
+            if (chunkEnd - pos < 2) return kExpandMalformed;
             length = 4 * q + in.Get(pos, 2) + 2;
             pos += 2;
         } else {
-            if (chunkEnd - pos < 15) return -1;
+            if (chunkEnd - pos < 15) return kExpandMalformed;
             length = in.Get(pos, 15) + 2;
             pos += 15;
         }
         // Only bytes this chunk has already produced may be copied.
-        if (source >= produced) return -1;
-        if (length > CCompress::kMaxExpandedSize - out.size()) return -1;
-        const std::size_t from = base + static_cast<std::size_t>(source);
-        const std::size_t to = out.size();
-        const std::size_t n = static_cast<std::size_t>(length);
-        out.resize(to + n);
-        std::uint8_t* o = out.data();
-        if (from + n <= to) {
-            std::memcpy(o + to, o + from, n);
-        } else {
-            // Overlapping copy: each byte may be one this copy has just produced.
-            for (std::size_t k = 0; k < n; ++k) o[to + k] = o[from + k];
+        if (source >= produced) return kExpandMalformed;
+        if (length > room()) {
+            // A chunk never codes more than the compressor puts in one.
+            if (length > CCompress::kChunkSize - produced) return kExpandMalformed;
+            return kExpandTooLarge;
         }
+        const std::size_t n = static_cast<std::size_t>(length);
+        copy(total, base + static_cast<std::size_t>(source), n);
         produced += n;
+        total += n;
     }
-    return out.empty() ? -1 : 1;  // a stream without a chunk codes nothing
+    // A stream without a chunk codes nothing.
+    return total == 0 ? kExpandMalformed : 1;
+}
+
+// Checks the whole buffer and sizes the output before any of it is produced, so that
+// malformed or oversized data costs no memory and the output is allocated once, exactly.
+int ExpandInto(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len, std::size_t limit) {
+    std::size_t total = 0;
+    const int checked = Walk(data, len, limit, total, [](std::size_t, std::uint8_t) {},
+                             [](std::size_t, std::size_t, std::size_t) {});
+    if (checked != 1) return checked;
+    out.resize(total);
+    std::uint8_t* o = out.data();
+    Walk(data, len, limit, total, [o](std::size_t at, std::uint8_t byte) { o[at] = byte; },
+         [o](std::size_t to, std::size_t from, std::size_t n) {
+             if (from + n <= to) {
+                 std::memcpy(o + to, o + from, n);
+             } else {
+                 // Overlapping copy: each byte may be one this copy has just produced.
+                 for (std::size_t k = 0; k < n; ++k) o[to + k] = o[from + k];
+             }
+         });
+    return 1;
 }
 
 }  // namespace
@@ -239,15 +269,17 @@ int CCompress::Compress(std::vector<std::uint8_t>& out, const std::uint8_t* data
 }
 
 int CCompress::Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data,
-                      std::size_t len) {
+                      std::size_t len, std::size_t limit) {
     out.clear();
+    int r = kExpandMalformed;
     try {
-        if (ExpandInto(out, data, len) == 1) return 1;
+        r = ExpandInto(out, data, len, limit);
+        if (r == 1) return 1;
     } catch (const std::bad_alloc&) {
     }
     out.clear();
     out.shrink_to_fit();
-    return -1;
+    return r;
 }
 
 }  // namespace morvane

@@ -22,6 +22,10 @@ namespace morvane {
 
 class CompressMatchFinder;
 
+// Results of CCompress::Expand besides 1.
+constexpr int kExpandMalformed = -1;
+constexpr int kExpandTooLarge = -2;
+
 class CCompress {
 public:
     static constexpr std::size_t kChunkSize = 70000;   // input bytes per chunk
@@ -29,9 +33,10 @@ public:
     static constexpr std::int32_t kMaxShortMatch = 52;
     static constexpr std::int32_t kMaxMatch = 18191;
     static constexpr int kHeaderBits = 35;
-    // Expand refuses to produce more than this: no book comes near it, and it keeps crafted
-    // data (each 18-bit symbol may ask for thousands of bytes) from exhausting memory.
-    static constexpr std::size_t kMaxExpandedSize = std::size_t{1} << 30;
+    // Expand refuses to produce more than this unless told another limit: it keeps crafted
+    // data (each 34-bit symbol may ask for thousands of bytes) from exhausting memory. It is
+    // the largest tree stream of a supported book (book/TreeStream.h).
+    static constexpr std::size_t kMaxExpandedSize = std::size_t{256} << 20;
 
     CCompress();
     ~CCompress();
@@ -45,14 +50,19 @@ public:
         return Compress(out, data.data(), data.size());
     }
 
-    // out = the bytes that data[0..len-1] codes. Returns 1, or -1 when the data is malformed
-    // (shorter than a header, a header pointing beyond the data or outside its parent, a
-    // symbol running past its chunk's end, a copy from outside the chunk's output, no chunk
-    // at all), when the result would exceed kMaxExpandedSize, or when memory runs out; out
-    // is then empty. Bytes after the last coded byte are ignored.
-    [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len);
-    [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data) {
-        return Expand(out, data.data(), data.size());
+    // out = the bytes that data[0..len-1] codes. Returns 1; kExpandMalformed (-1) when the
+    // data is malformed (shorter than a header, a header pointing beyond the data or outside
+    // its parent, a symbol running past its chunk's end, a copy from outside the chunk's
+    // output, a chunk coding more than kChunkSize bytes, no chunk at all) or memory runs out;
+    // kExpandTooLarge (-2) when the result would exceed limit. out is then empty. The whole
+    // buffer is checked and the result sized before anything is produced: refused data costs
+    // no memory, and out is allocated once, exactly. Bytes after the last coded byte are
+    // ignored.
+    [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len,
+               std::size_t limit = kMaxExpandedSize);
+    [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+               std::size_t limit = kMaxExpandedSize) {
+        return Expand(out, data.data(), data.size(), limit);
     }
 
 private:

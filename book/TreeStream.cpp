@@ -1,6 +1,7 @@
 #include "book/TreeStream.h"
 
 #include <limits>
+#include <string_view>
 #include <new>
 
 namespace morvane {
@@ -22,55 +23,50 @@ std::uint32_t GetWord(const std::uint8_t* p)
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// One record of a stream, checked and placed; parent is an index into the parsed records,
-// or -1 for the node the stream is read under (the top level for a whole book).
-struct Parsed {
-    std::int32_t kind;
-    std::uint32_t state;
-    std::uint32_t flags;
-    std::size_t textPos;
-    std::size_t textLen;
-    std::ptrdiff_t parent;
-};
-
-// Checks the whole stream before anything is inserted. A close word that would climb out of
-// the first level (to the node read under, or above it) makes the stream malformed.
-bool Parse(std::span<const std::uint8_t> data, std::vector<Parsed>& out)
+// Walks the stream's records and close words without building anything. record(kind, text,
+// state, flags) and close() see them in order; a walk that fails stops before the failing
+// word reaches them. A close word that would climb out of the first level (to the node read
+// under, or above it) makes the stream malformed, so a sound stream has exactly one
+// first-level record. Returns 1, -1 when malformed, kStreamTooLarge after maxItems records.
+template <class Record, class Close>
+int Walk(std::span<const std::uint8_t> data, std::size_t maxItems, Record&& record, Close&& close)
 {
     const std::uint8_t* d = data.data();
     const std::size_t len = data.size();
     std::size_t p = 0;
-    std::ptrdiff_t cur = -1;
+    std::size_t depth = 0;  // levels below the node read under
+    std::size_t items = 0;
     while (p < len) {
         if (len - p < 4)
-            return false;
+            return -1;
         const std::uint32_t w = GetWord(d + p);
         p += 4;
         if (w == 0) {
-            if (cur < 0)
-                return false;
-            cur = out[static_cast<std::size_t>(cur)].parent;
-            if (cur < 0)
-                return false;
+            if (depth <= 1)
+                return -1;
+            --depth;
+            close();
             continue;
         }
         if (len - p < 4)
-            return false;
+            return -1;
         const std::uint32_t textLen = GetWord(d + p);
         p += 4;
         if (len - p < textLen)
-            return false;
-        const std::size_t textPos = p;
+            return -1;
+        const std::string_view text(reinterpret_cast<const char*>(d + p), textLen);
         p += textLen;
         if (len - p < 8)
-            return false;
+            return -1;
         const std::uint32_t state = GetWord(d + p);
         const std::uint32_t flags = GetWord(d + p + 4);
         p += 8;
-        out.push_back(Parsed{static_cast<std::int32_t>(w), state, flags, textPos, textLen, cur});
-        cur = static_cast<std::ptrdiff_t>(out.size()) - 1;
+        if (++items > maxItems)
+            return kStreamTooLarge;
+        ++depth;
+        record(static_cast<std::int32_t>(w), text, state, flags);
     }
-    return true;
+    return 1;
 }
 
 struct Markers {
@@ -79,39 +75,40 @@ struct Markers {
     std::int32_t marked = 0;
 };
 
-// Inserts the parsed records under base (none: top level). On failure the nodes inserted
-// so far are removed again and false is returned.
-bool Build(Book& book, Node base, std::span<const std::uint8_t> data, const std::vector<Parsed>& items,
-           Markers& m)
+// Inserts the records of a checked stream under base (none: top level). On failure the nodes
+// inserted so far are removed again and false is returned.
+bool Build(Book& book, Node base, std::span<const std::uint8_t> data, Markers& m)
 {
-    std::vector<Node> nodes;
-    try {
-        nodes.reserve(items.size());
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    for (const Parsed& it : items) {
-        const Node parent = it.parent < 0 ? base : nodes[static_cast<std::size_t>(it.parent)];
-        const std::string_view text(reinterpret_cast<const char*>(data.data()) + it.textPos, it.textLen);
-        const Node n = book.Insert(parent, it.kind, text);
-        if (!n) {
-            for (std::size_t i = 0; i < nodes.size(); ++i)
-                if (items[i].parent < 0)
-                    book.Remove(nodes[i]);
-            return false;
-        }
-        nodes.push_back(n);
-        if (it.state & kStateExpanded)
-            book.SetState(n, kStateExpanded, kStateExpanded);
-        if (it.flags & kFlagFirstVisible)
-            m.firstVisible = n;
-        if (it.flags & kFlagMarkedParent)
-            m.markedParent = n;
-        if (it.flags & kFlagMarked)
-            ++m.marked;
-        book.SetFlags(n, it.flags & ~kMarkers);
-    }
-    return true;
+    Node first;
+    Node cur = base;
+    bool ok = true;
+    Walk(
+        data, kNoItemLimit,
+        [&](std::int32_t kind, std::string_view text, std::uint32_t state, std::uint32_t flags) {
+            if (!ok)
+                return;
+            const Node n = book.Insert(cur, kind, text);
+            if (!n) {
+                ok = false;
+                return;
+            }
+            if (!first)
+                first = n;
+            cur = n;
+            if (state & kStateExpanded)
+                book.SetState(n, kStateExpanded, kStateExpanded);
+            if (flags & kFlagFirstVisible)
+                m.firstVisible = n;
+            if (flags & kFlagMarkedParent)
+                m.markedParent = n;
+            if (flags & kFlagMarked)
+                ++m.marked;
+            book.SetFlags(n, flags & ~kMarkers);
+        },
+        [&]() { cur = book.Parent(cur); });
+    if (!ok && first)
+        book.Remove(first);
+    return ok;
 }
 
 }  // namespace
@@ -198,21 +195,27 @@ int WriteTreeStream(const KeyTree& tree, Node start, std::vector<std::uint8_t>& 
     return WriteTreeStream(tree.book, start, tree.clipboardMode, tree.markedParent, out);
 }
 
-int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> data)
+int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> data, std::size_t maxItems)
 {
     const bool whole = parent.IsNone();
     if (!whole && !tree.book.Valid(parent))
         return -1;
     try {
-        std::vector<Parsed> items;
-        if (!Parse(data, items))
-            return -1;
+        // The checking pass counts the records, so that an oversized stream is refused
+        // before any node is made, and a whole book is allocated once.
+        std::size_t items = 0;
+        const int checked = Walk(
+            data, maxItems, [&](std::int32_t, std::string_view, std::uint32_t, std::uint32_t) { ++items; },
+            [] {});
+        if (checked != 1)
+            return checked;
         Markers m;
         if (whole) {
             // Built aside and swapped in only when complete; its handles never equal one
             // issued before, so every handle kept anywhere to the old book goes stale.
             Book fresh = tree.book.MakeSuccessor();
-            if (!Build(fresh, Node{}, data, items, m) || !m.firstVisible)
+            fresh.Reserve(items);
+            if (!Build(fresh, Node{}, data, m) || !m.firstVisible)
                 return -1;
             fresh.SetFirstVisible(m.firstVisible);
             tree.book.SwapContent(fresh);
@@ -221,7 +224,7 @@ int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> dat
             tree.markedCount = m.marked;
             return 1;
         }
-        if (!Build(tree.book, parent, data, items, m))
+        if (!Build(tree.book, parent, data, m))
             return -1;
         if (m.markedParent)
             tree.markedParent = m.markedParent;

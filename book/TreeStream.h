@@ -17,6 +17,18 @@
 
 namespace morvane {
 
+// The largest book the program supports: at most kMaxBookItems items (nodes) and a whole-book
+// stream of at most kMaxBookStreamBytes. A book of 100,000 keys with their 31 lines each and
+// 1024-bit numbers (3.2 million items, a 225 MB stream) fits. Book files beyond it are refused
+// before anything is built from them, and no book beyond it is saved; at the limit, opening a
+// book needs about 1.1 GB of memory (bench/README.md).
+constexpr std::size_t kMaxBookItems = 4'000'000;
+constexpr std::size_t kMaxBookStreamBytes = std::size_t{256} << 20;
+
+constexpr std::size_t kNoItemLimit = static_cast<std::size_t>(-1);
+// ReadTreeStream's result for a stream of more items than it was allowed.
+constexpr int kStreamTooLarge = -2;
+
 // Appends the stream of start and its subtree (start none: the whole book, with the
 // markers) to out. mode is the writer mode: bit 1 (copy pending) clears the mark 0x20 in
 // written flags unless bit 4 (whole book) is set; bit 2 (cut pending) clears the cut state
@@ -32,9 +44,12 @@ namespace morvane {
 // one (none), replaces the whole book: the stream must hold exactly one top-level item and
 // a first-visible marker; the marked parent, marked count, first visible node are taken from
 // the stream, and every other kept handle (clicked, right-clicked and context items, the
-// transfer list, the selection) is cleared. Returns 1, or -1 when the stream is malformed,
-// the parent is stale or memory runs out; the book and the tree state are then unchanged.
-[[nodiscard]] int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> data);
+// transfer list, the selection) is cleared. Returns 1; kStreamTooLarge when the stream holds
+// more than maxItems records; -1 when it is malformed, the parent is stale or memory runs out.
+// The book and the tree state are then unchanged. The whole stream is checked and its records
+// counted before any node is made.
+[[nodiscard]] int ReadTreeStream(KeyTree& tree, Node parent, std::span<const std::uint8_t> data,
+                   std::size_t maxItems = kNoItemLimit);
 
 // For each listed node in order, writes its subtree (with the tree's clipboard mode) and
 // reads it back under target. Returns 1, or -1 at the first failure (copies made before it

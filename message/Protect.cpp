@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <climits>
 #include <vector>
 
@@ -249,9 +250,16 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
                                kBlockSign) != 1)
                 return -1;
             opened.swap(verified);
+            openedLength = verifiedLength;
         }
-        // The text ends at its terminating 0.
-        text.assign(reinterpret_cast<const char*>(opened.data()));
+        // Text typed or pasted into the boxes holds no zero byte, so a result that does is no
+        // message of this program (a signed text relabelled "N_SI" opens to its signature's
+        // binary blocks); taken up to its first 0 it would pass for a shorter message.
+        if (std::memchr(opened.data(), 0, openedLength) != nullptr) {
+            Inform(tree, Gbk("解密结果含有零字节, 不是有效的文本, 解密失败!"), MsgIcon::Exclamation);
+            return 1;
+        }
+        text.assign(reinterpret_cast<const char*>(opened.data()), openedLength);
     }
 
     const std::uint32_t elapsed = Ticks(tree) - start + 1;

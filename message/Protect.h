@@ -22,7 +22,8 @@ constexpr int kPartnerKey = 4;   // the only key (signer field receives its dige
 
 // sign: 1 for operation button 2 (ignored for keys). result: 0, or -1 after an empty input.
 // 1 when the command finished or ended after a message; -1 on failure (no message). Ends a
-// running single-step session first.
+// running single-step session first. A decrypted result holding a zero byte is no text of
+// this program: it is refused with a message and the output field stays empty.
 [[nodiscard]] int ProtectRecord(KeyTree& tree, Node record, int sign, int& result);
 
 // Finds the partner of record among the direct children of its directory and loads it into

@@ -2,6 +2,8 @@
 // numbers of a 1024-bit key), beside a reference pipeline over the same tree stream made of
 // zlib (level 6), OpenSSL AES-256-CBC and OpenSSL MD5, writing and reading the same way.
 // Both sides include the file write (atomic replacement with fsync) or read.
+// Then the same for the largest book of that kind the program supports, with the memory each
+// step adds at its peak, and the refusal of crafted files that expand far beyond it.
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <zlib.h>
@@ -11,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <malloc.h>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -27,6 +31,7 @@
 #include "crypto/Md5.h"
 #include "platform/AtomicFile.h"
 #include "platform/Text.h"
+#include "support/CraftedBook.h"
 
 using namespace morvane;
 
@@ -278,6 +283,173 @@ BENCHMARK(BM_SaveBook)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefOpen)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenBook)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// ---- The largest supported book: as many keys as fit under both limits (the stream's
+// is the one that binds for this kind of book).
+constexpr int kMaxKeys = 119000;
+
+// Resident memory of the process, now and at its peak since the last reset, in bytes.
+std::size_t StatusBytes(const char* field)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return static_cast<std::size_t>(std::strtoull(line.c_str() + key.size(), nullptr, 10)) * 1024;
+    return 0;
+}
+void ResetPeak()
+{
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+double Mb(double bytes)
+{
+    return bytes / (1 << 20);
+}
+
+double WallSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// What one step cost: CPU and wall seconds, and the resident memory it added at its peak.
+struct Step {
+    double cpu = 0, wall = 0, addedMb = 0, beforeMb = 0;
+};
+std::map<std::string, Step> steps;
+
+template <class F>
+Step Measure(benchmark::State& state, const std::string& name, F&& f)
+{
+    Step step;
+    for (auto _ : state) {
+        ResetPeak();
+        const std::size_t before = StatusBytes("VmRSS");
+        const double c0 = CpuSeconds(), w0 = WallSeconds();
+        if (!f())
+            state.SkipWithError("failed");
+        step.cpu = CpuSeconds() - c0;
+        step.wall = WallSeconds() - w0;
+        step.beforeMb = Mb(static_cast<double>(before));
+        step.addedMb = Mb(static_cast<double>(StatusBytes("VmHWM")) - static_cast<double>(before));
+    }
+    state.counters["cpu_s"] = step.cpu;
+    state.counters["peak_added_MB"] = step.addedMb;
+    state.counters["rss_before_MB"] = step.beforeMb;
+    steps[name] = step;
+    return step;
+}
+
+// Bytes of the whole-book stream, counted without writing it.
+std::size_t StreamSize(const Book& b)
+{
+    std::size_t n = 0;
+    for (Node x = b.FirstRoot(); x; x = b.NextPreOrder(x))
+        n += 20 + b.Text(x).size();
+    return n - 4;  // every record but the root's is closed once
+}
+
+double maxBookMb = 0;
+std::size_t maxStream = 0;
+
+KeyTree& MaxBook()
+{
+    static KeyTree* book = [] {
+        ResetPeak();
+        const std::size_t before = StatusBytes("VmRSS");
+        KeyTree* t = &BookOf(kMaxKeys);
+        maxBookMb = Mb(static_cast<double>(StatusBytes("VmRSS")) - static_cast<double>(before));
+        maxStream = StreamSize(t->book);
+        return t;
+    }();
+    return *book;
+}
+
+void BM_MaxBookSave(benchmark::State& state)
+{
+    KeyTree& t = MaxBook();
+    if (maxStream > kMaxBookStreamBytes || t.book.NodeCount() > kMaxBookItems) {
+        state.SkipWithError("beyond the supported maximum");
+        return;
+    }
+    const std::string path = PathOf("ours", kMaxKeys);
+    Measure(state, "save", [&] { return SaveBook(t, path) == 1; });
+    state.counters["nodes"] = static_cast<double>(t.book.NodeCount());
+    state.counters["stream_MB"] = Mb(static_cast<double>(maxStream));
+    state.counters["file_MB"] = Mb(static_cast<double>(std::filesystem::file_size(path)));
+    state.counters["book_MB"] = maxBookMb;
+}
+
+void BM_MaxBookRefSave(benchmark::State& state)
+{
+    KeyTree& t = MaxBook();
+    const std::string path = PathOf("ref", kMaxKeys);
+    Measure(state, "ref save", [&] {
+        Bytes stream;
+        WriteTreeStream(t, Node{}, stream);
+        return WriteFileAtomically(path, RefEncode(stream));
+    });
+    state.counters["file_MB"] = Mb(static_cast<double>(std::filesystem::file_size(path)));
+}
+
+void BM_MaxBookOpen(benchmark::State& state)
+{
+    KeyTree& source = MaxBook();
+    const std::string path = PathOf("ours", kMaxKeys);
+    if (!std::filesystem::exists(path) && SaveBook(source, path) != 1)
+        state.SkipWithError("save failed");
+    KeyTree t;
+    t.bookPassword = source.bookPassword;
+    Measure(state, "open", [&] { return LoadBook(t, path).Loaded(); });
+    if (t.book.NodeCount() != source.book.NodeCount())
+        state.SkipWithError("book differs");
+}
+
+void BM_MaxBookRefOpen(benchmark::State& state)
+{
+    KeyTree& source = MaxBook();
+    const std::string path = PathOf("ref", kMaxKeys);
+    if (!std::filesystem::exists(path)) {
+        Bytes stream;
+        WriteTreeStream(source, Node{}, stream);
+        WriteFileAtomically(path, RefEncode(stream));
+    }
+    KeyTree t;
+    Measure(state, "ref open", [&] {
+        auto file = ReadWholeFile(path, kBookFileReadLimit);
+        Bytes back;
+        return file && RefDecode(*file, maxStream, back) && ReadTreeStream(t, Node{}, back) == 1;
+    });
+}
+
+// Book files of a few hundred kilobytes that expand to 256 MiB (13.4 million items, refused
+// by their count) and 1 GiB (refused once the expander passes 256 MiB); the open book is the
+// sample book.
+void BM_RefuseCrafted(benchmark::State& state)
+{
+    const std::uint64_t items = state.range(0) == 256 ? 13'421'772 : 53'687'091;
+    const std::string path = PathOf("crafted", static_cast<int>(state.range(0)));
+    {
+        const Bytes file = CraftBookFile(items, "benchmark password");
+        WriteFileAtomically(path, file);
+    }
+    KeyTree t;
+    BuildSampleBook(t.book);
+    t.bookPassword = "benchmark password";
+    const std::string name = "refuse " + std::to_string(state.range(0));
+    Measure(state, name, [&] { return LoadBook(t, path).status == -1 && t.book.NodeCount() < 1000; });
+    state.counters["file_KB"] = static_cast<double>(std::filesystem::file_size(path)) / 1024;
+}
+
+BENCHMARK(BM_MaxBookSave)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MaxBookRefSave)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MaxBookOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MaxBookRefOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RefuseCrafted)->Arg(256)->Arg(1024)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void PrintSummary()
 {
     std::printf("\n%-6s %10s %8s | %9s %9s %6s | %9s %9s %6s\n", "keys", "stream", "nodes", "save ms",
@@ -298,6 +470,28 @@ void PrintSummary()
                     BookOf(keys).book.NodeCount(), s * 1e3, rs * 1e3, s / rs, o * 1e3, ro * 1e3, o / ro);
     }
     std::printf("(CPU time per run; ratio = ours / reference, below 1 is faster)\n");
+
+    const char* pairs[2][2] = {{"save", "ref save"}, {"open", "ref open"}};
+    if (steps.count("save") || steps.count("open")) {
+        std::printf("\nLargest supported book: %d keys, %zu nodes, stream %zu bytes (limits %zu items, %zu bytes), "
+                    "%.0f MB resident\n",
+                    kMaxKeys, MaxBook().book.NodeCount(), maxStream, kMaxBookItems, kMaxBookStreamBytes, maxBookMb);
+        std::printf("%-5s | %8s %8s %6s | %8s %8s %6s | %10s %10s\n", "step", "cpu s", "ref s", "ratio", "wall s",
+                    "ref s", "ratio", "added MB", "ref MB");
+    }
+    for (const auto& pair : pairs) {
+        auto a = steps.find(pair[0]), b = steps.find(pair[1]);
+        if (a == steps.end() || b == steps.end())
+            continue;
+        const Step& x = a->second;
+        const Step& y = b->second;
+        std::printf("%-5s | %8.2f %8.2f %5.2fx | %8.2f %8.2f %5.2fx | %10.0f %10.0f\n", pair[0], x.cpu, y.cpu,
+                    x.cpu / y.cpu, x.wall, y.wall, x.wall / y.wall, x.addedMb, y.addedMb);
+    }
+    for (const char* name : {"refuse 256", "refuse 1024"})
+        if (auto it = steps.find(name); it != steps.end())
+            std::printf("%s MiB crafted file: refused in %.3f s CPU, %.3f s wall, %.0f MB added at the peak\n",
+                        name + 7, it->second.cpu, it->second.wall, it->second.addedMb);
 }
 
 }  // namespace

@@ -798,3 +798,57 @@ TEST(Expand, SurvivesDamagedData) {
     // Damage can still leave valid data behind (a flipped literal bit), but most is refused.
     EXPECT_LT(accepted, variants / 2);
 }
+
+TEST(Expand, BoundsEveryChunkAndTheWhole) {
+    CCompress codec;
+    // One chunk: a literal 'a', then copies of it from source 0 until it has produced n bytes.
+    auto runOf = [](std::size_t n) {
+        Bits ch;
+        ch.Put(0, 35);
+        ch.Put(1, 1);
+        ch.Put('a', 8);
+        for (std::size_t pos = 1; pos < n;) {
+            const std::size_t len = std::min<std::size_t>(18191, n - pos);
+            ch.Put(0, 1);
+            ch.Put(0, RefBitLen(pos));
+            if (len <= 52) {
+                ch.Put(1, 1);
+                ch.Put((1u << ((len - 2) / 4)) - 1, static_cast<int>((len - 2) / 4));
+                ch.Put(0, 1);
+                ch.Put((len - 2) % 4, 2);
+            } else {
+                ch.Put(0, 1);
+                ch.Put(len - 2, 15);
+            }
+            pos += len;
+        }
+        ch.SetEndHeader();
+        Bits all;
+        all.Put(0, 35);
+        all.Append(ch);
+        all.SetEndHeader();
+        return all.Pack();
+    };
+    Bytes out;
+    ASSERT_EQ(codec.Expand(out, runOf(70000)), 1);
+    EXPECT_EQ(out, Bytes(70000, 'a'));
+    // More than the compressor ever puts in a chunk, by a literal or by a copy.
+    EXPECT_EQ(codec.Expand(out, runOf(70001)), kExpandMalformed);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(codec.Expand(out, runOf(90000)), kExpandMalformed);
+
+    // The limit on the whole output, with and without a chunk boundary at it; the output is
+    // allocated once, for exactly what it holds.
+    for (std::size_t n : {std::size_t{5000}, std::size_t{140000}, std::size_t{140001}}) {
+        Bytes in(n);
+        for (std::size_t i = 0; i < n; ++i) in[i] = static_cast<std::uint8_t>(i % 7 + 'a');
+        Bytes coded;
+        ASSERT_EQ(codec.Compress(coded, in), 1);
+        Bytes fresh;
+        ASSERT_EQ(codec.Expand(fresh, coded, n), 1);
+        EXPECT_EQ(fresh, in);
+        EXPECT_EQ(fresh.capacity(), n);
+        EXPECT_EQ(codec.Expand(fresh, coded, n - 1), kExpandTooLarge) << n;
+        EXPECT_TRUE(fresh.empty());
+    }
+}

@@ -278,6 +278,21 @@ TEST(TreeStream, MalformedStreamsChangeNothing)
     // An empty subtree stream is a successful read of nothing.
     EXPECT_EQ(ReadTreeStream(s.tree, s.d, Bytes{}), 1);
     EXPECT_TRUE(TreeState(s.tree) == before);
+
+    // More records than allowed: refused before anything is built, whole or under a node,
+    // even when the stream turns malformed only after the limit.
+    const Bytes three = StreamBuilder().Record(1, "R", 0, fv).Record(2, "D").Record(3, "X").Close(2).Data();
+    for (Node parent : {Node{}, s.d}) {
+        EXPECT_EQ(ReadTreeStream(s.tree, parent, three, 2), kStreamTooLarge);
+        EXPECT_TRUE(TreeState(s.tree) == before) << DumpBook(s.tree.book);
+        Bytes bad = three;
+        bad.push_back(7);
+        EXPECT_EQ(ReadTreeStream(s.tree, parent, bad, 2), kStreamTooLarge);
+        EXPECT_EQ(ReadTreeStream(s.tree, parent, bad, 3), -1);
+        EXPECT_TRUE(TreeState(s.tree) == before);
+    }
+    EXPECT_EQ(ReadTreeStream(s.tree, Node{}, three, 3), 1);
+    EXPECT_EQ(s.tree.book.NodeCount(), 3u);
 }
 
 TEST(TreeStream, RandomBooksSurviveRoundTrips)

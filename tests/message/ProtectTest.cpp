@@ -324,3 +324,61 @@ TEST(Protect, UsesTheRecordsOwnKey)
     EXPECT_EQ(ProtectRecord(mb.tree, c.bobLockA, 0, result), -1);
     EXPECT_TRUE(mb.tree.menusEnabled);
 }
+
+TEST(Protect, RefusesResultsThatAreNotText)
+{
+    // Only text comes out of a decryption: a result holding a zero byte is refused with a
+    // message and nothing in the output field, where it used to be cut at that byte.
+    Correspondents c;
+    MessageBook& mb = c.mb;
+    Book& book = mb.tree.book;
+    auto refused = [&](const std::string& armored) {
+        mb.desktop.messages.clear();
+        SetField(book, c.bobKey, KindCode(ItemKind::OutputField), "old");
+        SetField(book, c.bobKey, KindCode(ItemKind::UseCountField), "3");
+        mb.tree.menusEnabled = true;
+        int result = 5;
+        EXPECT_EQ(c.Receive(armored, &result), 1);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(mb.desktop.MessageTexts(), std::vector<std::string>{"解密结果含有零字节, 不是有效的文本, 解密失败!"});
+        EXPECT_EQ(mb.desktop.messages.back().icon, MsgIcon::Exclamation);
+        EXPECT_EQ(mb.Output(c.bobKey), "");
+        EXPECT_EQ(mb.Field(c.bobKey, ItemKind::UseCountField), "3");
+        EXPECT_TRUE(mb.tree.menusEnabled);
+        EXPECT_EQ(mb.view.activities.back(), kActivityIdle);
+    };
+
+    const std::string withZero("abc\0def", 7);
+    const std::string sealed = c.Send(withZero, 0);
+    ASSERT_FALSE(sealed.empty());
+    refused(sealed);
+    refused(c.Send(std::string("\0", 1), 0));
+    refused(c.Send(withZero, 1));
+
+    // A signed text relabelled "N_SI" (the flag lies outside the encryption) opens to the
+    // signature blocks. Take a text whose signature holds a zero byte, as about two in five do
+    // for 1024-bit keys.
+    std::string downgraded;
+    for (int i = 0; i < 40 && downgraded.empty(); ++i) {
+        const std::string text = "message " + std::to_string(i);
+        const std::string armored = c.Send(text, 1);
+        ASSERT_FALSE(armored.empty());
+        const std::string row = mb.RowText(c.aliceKey, ItemKind::PostTextRow);
+        const std::string hex = row.substr(row.find(": ") + 2);
+        for (std::size_t k = 0; k + 1 < hex.size(); k += 2)
+            if (hex.compare(k, 2, "00") == 0)
+                downgraded = "N_SI" + armored.substr(4);
+        // Untouched, it opens and verifies as before.
+        ASSERT_EQ(c.Receive(armored), 1);
+        EXPECT_EQ(mb.Output(c.bobKey), text);
+    }
+    ASSERT_FALSE(downgraded.empty());
+    refused(downgraded);
+
+    // Every other byte still comes through, control characters and high bytes included.
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        all += static_cast<char>(b);
+    ASSERT_EQ(c.Receive(c.Send(all, 1)), 1);
+    EXPECT_EQ(mb.Output(c.bobKey), all);
+}
