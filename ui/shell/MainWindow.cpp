@@ -193,6 +193,15 @@ QString MainWindow::BookNameShown() const
     return QFile::decodeName(shell::BookNameText(tree_.bookPath).c_str());
 }
 
+void MainWindow::RefreshBookTitle()
+{
+    // The pair is centred together, so the title moves with the name.
+    const shell::Rect old = shell::Union(layout_.title, layout_.bookName);
+    texts_.bookName = Measure(StandardFont(12), BookNameShown());
+    layout_ = shell::ComputeLayout(layout_.client, p1_, p2_, texts_);
+    update(ToQ(shell::Union(old, shell::Union(layout_.title, layout_.bookName))));
+}
+
 // ---- Layout
 
 void MainWindow::resizeEvent(QResizeEvent* event)

@@ -43,6 +43,8 @@ public:
     void GenerateKey();
     // Whether a close was asked for while a command pumped events; clears the request.
     bool TakeCloseRequest();
+    // The book's path changed (New, Open, Save As): the title shows the new name.
+    void RefreshBookTitle();
 
     // MainView
     int ShowLine(KeyTree& tree, Node line) override;
