@@ -170,3 +170,28 @@ TEST_F(MainWindowTest, HoverRepaintsOnlyTheElement)
     EXPECT_EQ(window.Tracking().Hot(), shell::kMaximise);
     EXPECT_EQ(window.painted.boundingRect(), ToQ(window.CurrentLayout().maximise));
 }
+
+// A close asked for while a key is generated does not cut the generation short mid-step: the
+// generation stops at its next pump, and then the close question comes.
+TEST_F(MainWindowTest, CloseDuringKeyGenerationStopsItFirst)
+{
+    Node lock = tree.book.FirstChild(tree.book.FirstChild(tree.book.FirstRoot()));
+    ASSERT_EQ(tree.book.Kind(lock), KindCode(ItemKind::Lock));
+    tree.rightClickedItem = lock;
+    int pumps = 0;
+    desk.onPump = [&] {
+        if (++pumps == 1) {
+            EXPECT_FALSE(window.close()) << "the window stays while the generation runs";
+            EXPECT_EQ(desk.messages.size(), 1u) << "no close question yet";
+        }
+        desk.closePending = window.TakeCloseRequest();
+    };
+    desk.answers = {MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::No};
+    window.GenerateKey();
+    const std::vector<std::string> texts = desk.MessageTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1].rfind("终止计算", 0), 0u) << texts[1];
+    EXPECT_EQ(texts[2], "确认退出吗?");
+    EXPECT_EQ(tree.engine[0].busy, 0);
+    EXPECT_TRUE(window.isVisible()) << "No keeps the window";
+}
