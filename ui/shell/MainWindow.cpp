@@ -49,11 +49,6 @@ QRect ToQ(const shell::Rect& r)
     return QRect(r.left, r.top, r.Width(), r.Height());
 }
 
-int Slot(Element e)
-{
-    return e == shell::kButton1 ? 0 : e == shell::kButton2 ? 1 : 2;
-}
-
 bool IsSizer(Element e)
 {
     return e == shell::kBottomEdge || e == shell::kRightEdge || e == shell::kGrip;
@@ -180,12 +175,23 @@ void MainWindow::Start()
 
 bool MainWindow::ButtonEnabled(Element e) const
 {
-    return enabled_[Slot(e)];
+    return e == shell::kButton1 ? display_.button1Enabled
+         : e == shell::kButton2 ? display_.button2Enabled
+                                : display_.checkEnabled;
+}
+
+bool& MainWindow::Enabled(Element e)
+{
+    return e == shell::kButton1 ? display_.button1Enabled
+         : e == shell::kButton2 ? display_.button2Enabled
+                                : display_.checkEnabled;
 }
 
 QString MainWindow::Label(Element e) const
 {
-    return labels_[Slot(e)];
+    return ToQt(e == shell::kButton1 ? display_.button1Label
+              : e == shell::kButton2 ? display_.button2Label
+                                     : display_.checkLabel);
 }
 
 QString MainWindow::BookNameShown() const
@@ -249,21 +255,15 @@ void MainWindow::PlaceChildren()
 
 int MainWindow::ShowLine(KeyTree& tree, Node line)
 {
-    LineDisplay display;
-    const int rc = DescribeLine(tree, line, input_->Columns(), display);
+    const int rc = DescribeLine(tree, line, input_->Columns(), display_);
     if (rc != 1)
-        Apply(display);
+        Apply();
     return rc;
 }
 
-void MainWindow::Apply(const LineDisplay& d)
+void MainWindow::Apply()
 {
-    labels_[0] = ToQt(d.button1Label);
-    labels_[1] = ToQt(d.button2Label);
-    labels_[2] = ToQt(d.checkLabel);
-    enabled_[0] = d.button1Enabled;
-    enabled_[1] = d.button2Enabled;
-    enabled_[2] = d.checkEnabled;
+    const LineDisplay& d = display_;
     input_->Apply(d.input);
     output_->Apply(d.output);
     selector_->Apply(d.selectorVisible, d.selectorIndex);
@@ -405,10 +405,11 @@ void MainWindow::PaintSkin(QPainter& p)
 
     // Painted buttons, the check box, the caption buttons and the grip.
     static constexpr Art buttonArt[] = {Art::ButtonNormal, Art::ButtonHot, Art::ButtonPressed, Art::ButtonDisabled};
-    skin::Draw(p, buttonArt[int(tracker_.LookOf(shell::kButton1, enabled_[0]))], ToQ(l.button1));
-    skin::Draw(p, buttonArt[int(tracker_.LookOf(shell::kButton2, enabled_[1]))], ToQ(l.button2));
+    const LineDisplay& d = display_;
+    skin::Draw(p, buttonArt[int(tracker_.LookOf(shell::kButton1, d.button1Enabled))], ToQ(l.button1));
+    skin::Draw(p, buttonArt[int(tracker_.LookOf(shell::kButton2, d.button2Enabled))], ToQ(l.button2));
     {
-        const Look look = tracker_.LookOf(shell::kCheckBox, enabled_[2]);
+        const Look look = tracker_.LookOf(shell::kCheckBox, d.checkEnabled);
         const bool hot = look == Look::Hot || look == Look::Pressed;
         Art art = Art::CheckDisabled;
         if (look != Look::Disabled)
@@ -449,9 +450,9 @@ void MainWindow::PaintSkin(QPainter& p)
     p.drawText(ToQ(l.title), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, TitleText());
     p.setFont(small);
     p.drawText(ToQ(l.bookName), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, BookNameShown());
-    DrawLabel(p, l.button1, labels_[0], shell::kButton1, enabled_[0]);
-    DrawLabel(p, l.button2, labels_[1], shell::kButton2, enabled_[1]);
-    DrawLabel(p, l.checkLabel, labels_[2], shell::kCheckBox, enabled_[2]);
+    DrawLabel(p, l.button1, ToQt(d.button1Label), shell::kButton1, d.button1Enabled);
+    DrawLabel(p, l.button2, ToQt(d.button2Label), shell::kButton2, d.button2Enabled);
+    DrawLabel(p, l.checkLabel, ToQt(d.checkLabel), shell::kCheckBox, d.checkEnabled);
 }
 
 // ---- The mouse
@@ -571,10 +572,10 @@ void MainWindow::Click(Element e)
         close();
         break;
     case shell::kCheckBox:
-        if (enabled_[2]) {
+        if (display_.checkEnabled) {
             const OperationButtons b = ToggleSingleStep(tree_);
-            enabled_[0] = b.button1;
-            enabled_[1] = b.button2;
+            display_.button1Enabled = b.button1;
+            display_.button2Enabled = b.button2;
             RepaintElement(shell::kButton1);
             RepaintElement(shell::kButton2);
             RepaintElement(shell::kCheckBox);
@@ -582,10 +583,10 @@ void MainWindow::Click(Element e)
         break;
     case shell::kButton1:
     case shell::kButton2:
-        if (enabled_[Slot(e)]) {
+        if (Enabled(e)) {
             // Disabled before the command runs: it pumps nothing, so a second click cannot
             // start a second operation, and the button must look it at once.
-            enabled_[Slot(e)] = false;
+            Enabled(e) = false;
             RepaintElement(e, true);
             Operate(e == shell::kButton1 ? 0 : 1);
         }
@@ -725,9 +726,9 @@ void MainWindow::WriteStateDump()
     auto line = [&out](const QString& s) { out += s.toUtf8() + '\n'; };
     const QRect g = geometry();
     line(QStringLiteral("window %1 %2 %3 %4 %5").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()).arg(isVisible()));
-    line(QStringLiteral("button1 %1 %2").arg(int(enabled_[0])).arg(labels_[0]));
-    line(QStringLiteral("button2 %1 %2").arg(int(enabled_[1])).arg(labels_[1]));
-    line(QStringLiteral("check %1 %2 %3").arg(int(enabled_[2])).arg(int(tree_.singleStep)).arg(labels_[2]));
+    line(QStringLiteral("button1 %1 %2").arg(int(display_.button1Enabled)).arg(Label(shell::kButton1)));
+    line(QStringLiteral("button2 %1 %2").arg(int(display_.button2Enabled)).arg(Label(shell::kButton2)));
+    line(QStringLiteral("check %1 %2 %3").arg(int(display_.checkEnabled)).arg(int(tree_.singleStep)).arg(Label(shell::kCheckBox)));
     line(QStringLiteral("bookname %1").arg(BookNameShown()));
     line(QStringLiteral("nodes %1").arg(tree_.book.NodeCount()));
     line(QStringLiteral("clicked %1").arg(ToQt(tree_.book.Text(tree_.Live(tree_.clickedItem)))));

@@ -101,7 +101,8 @@ private:
 
     void Relayout();
     void PlaceChildren();
-    void Apply(const LineDisplay& display);
+    void Apply();
+    bool& Enabled(shell::Element e);
     void RepaintElement(shell::Element e, bool now = false);
     void Click(shell::Element e);
     void Operate(int sign);
@@ -132,8 +133,7 @@ private:
     shell::Tracker tracker_;
     QPixmap skin_;  // the off-screen image every paint goes through
 
-    QString labels_[3];                       // button 1, button 2, check box
-    bool enabled_[3] = {false, false, false};
+    LineDisplay display_;  // what the window shows for the clicked line; the selection display updates it
     QString linkText_;
     QString activity_;
     shell::Rect activityRect_;
