@@ -13,8 +13,8 @@
 #include "book/RunFile.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QtDesktop.h"
-#include "ui/shell/StandardFont.h"
 #include "ui/skin/Artwork.h"
+#include "ui/skin/Fonts.h"
 
 int main(int argc, char** argv)
 {
@@ -34,7 +34,7 @@ int main(int argc, char** argv)
     if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    morvane::StandardFontFaces();
+    morvane::skin::StandardFamilies();
 
     morvane::QtDesktop desktop;
     morvane::KeyTree tree(&desktop);

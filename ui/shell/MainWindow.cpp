@@ -29,8 +29,8 @@
 #include "platform/Text.h"
 #include "ui/boxes/IoBox.h"
 #include "ui/common/QtText.h"
-#include "ui/shell/StandardFont.h"
 #include "ui/skin/Artwork.h"
+#include "ui/skin/Fonts.h"
 #include "ui/skin/ProgressBar.h"
 #include "ui/skin/Splitter.h"
 #include "ui/skin/StrengthSelector.h"
@@ -100,12 +100,12 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
 
     const QString host = QUrl(QStringLiteral(MORVANE_HOME_PAGE)).host();
     linkText_ = QStringLiteral("访问软件主站 %1").arg(host.isEmpty() ? QStringLiteral(MORVANE_HOME_PAGE) : host);
-    texts_.title = Measure(StandardFont(15), TitleText());
-    texts_.linkWidth = Measure(StandardFont(12), linkText_).width;
+    texts_.title = Measure(skin::StandardFont(15), TitleText());
+    texts_.linkWidth = Measure(skin::StandardFont(12), linkText_).width;
 
     // The children in their stacking order: selector, splitters, progress bar, boxes, tree.
     selector_ = new StrengthSelector(tree_, this);
-    selector_->setFont(StandardFont(15));
+    selector_->setFont(skin::StandardFont(15));
     selector_->hide();
     splitter1_ = new Splitter(Splitter::Tree, this);
     splitter2_ = new Splitter(Splitter::Edge, this);
@@ -114,7 +114,7 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
     input_ = new IoBox(IoBox::Input, tree_, this);
     output_ = new IoBox(IoBox::Output, tree_, this);
     for (IoBox* box : {input_, output_}) {
-        box->setFont(StandardFont(18));
+        box->setFont(skin::StandardFont(18));
         box->setFrameShape(QFrame::NoFrame);
     }
     tree_view_ = new BookView(tree_, this);
@@ -203,7 +203,7 @@ void MainWindow::RefreshBookTitle()
 {
     // The pair is centred together, so the title moves with the name.
     const shell::Rect old = shell::Union(layout_.title, layout_.bookName);
-    texts_.bookName = Measure(StandardFont(12), BookNameShown());
+    texts_.bookName = Measure(skin::StandardFont(12), BookNameShown());
     layout_ = shell::ComputeLayout(layout_.client, p1_, p2_, texts_);
     update(ToQ(shell::Union(old, shell::Union(layout_.title, layout_.bookName))));
 }
@@ -230,10 +230,10 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 
 void MainWindow::Relayout()
 {
-    texts_.bookName = Measure(StandardFont(12), BookNameShown());
+    texts_.bookName = Measure(skin::StandardFont(12), BookNameShown());
     layout_ = shell::ComputeLayout({0, 0, width(), height()}, p1_, p2_, texts_);
-    activityRect_ = shell::ActivityRect(layout_.client, Measure(StandardFont(12), activity_).width);
-    statusRect_ = shell::StatusRect(layout_.client, Measure(StandardFont(12), statusText_));
+    activityRect_ = shell::ActivityRect(layout_.client, Measure(skin::StandardFont(12), activity_).width);
+    statusRect_ = shell::StatusRect(layout_.client, Measure(skin::StandardFont(12), statusText_));
     PlaceChildren();
     update();
 }
@@ -289,7 +289,7 @@ void MainWindow::ActivityChanged(ActivityMode mode)
     const shell::Rect old = activityRect_;
     activity_ = ToQt(shell::ActivityText(mode));
     if (mode != kActivityIdle) {
-        activityRect_ = shell::ActivityRect(layout_.client, Measure(StandardFont(12), activity_).width);
+        activityRect_ = shell::ActivityRect(layout_.client, Measure(skin::StandardFont(12), activity_).width);
         progress_->show();
         progress_->repaint();
     } else {
@@ -305,7 +305,7 @@ void MainWindow::ActivityChanged(ActivityMode mode)
 void MainWindow::StatusTextChanged(const std::string& text)
 {
     statusText_ = ToQt(text);
-    const shell::Rect next = shell::StatusRect(layout_.client, Measure(StandardFont(12), statusText_));
+    const shell::Rect next = shell::StatusRect(layout_.client, Measure(skin::StandardFont(12), statusText_));
     const shell::Rect dirty = shell::Union(statusRect_.Grown(1), next.Grown(1));
     statusRect_ = next;
     repaint(ToQ(dirty));
@@ -433,7 +433,7 @@ void MainWindow::PaintSkin(QPainter& p)
         Frame(p, ToQ(l.textBox.Grown(1)), QColor(255, 200, 60));
 
     // Texts.
-    const QFont small = StandardFont(12);
+    const QFont small = skin::StandardFont(12);
     p.setFont(small);
     p.setPen(Qt::white);
     if (!activity_.isEmpty())
@@ -446,7 +446,7 @@ void MainWindow::PaintSkin(QPainter& p)
             link.translate(-1, -2);
         p.drawText(link, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, linkText_);
     }
-    p.setFont(StandardFont(15));
+    p.setFont(skin::StandardFont(15));
     p.drawText(ToQ(l.title), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, TitleText());
     p.setFont(small);
     p.drawText(ToQ(l.bookName), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, BookNameShown());

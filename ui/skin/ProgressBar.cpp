@@ -2,8 +2,8 @@
 
 #include <QPainter>
 
-#include "ui/shell/StandardFont.h"
 #include "ui/skin/Artwork.h"
+#include "ui/skin/Fonts.h"
 
 namespace morvane {
 
@@ -37,9 +37,7 @@ void ProgressBar::paintEvent(QPaintEvent*)
         p.restore();
     }
     if (position_ != 0) {
-        QFont font = StandardFont(12);
-        font.setWeight(QFont::Medium);
-        p.setFont(font);
+        p.setFont(skin::StandardFont(12, QFont::Medium));
         const QString text = QStringLiteral("%1%").arg(shown);
         const int textLeft = (w - p.fontMetrics().horizontalAdvance(text)) / 2;
         p.setPen(filled >= textLeft ? QColor(Qt::white) : QColor(0, 0, 255));
