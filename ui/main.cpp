@@ -1,6 +1,20 @@
+// Morvane: the key book window. Start-up asks for the login password (on the first start,
+// has the user choose one), reopens the last book and the seed file; the window's close
+// sequence saves and writes them back.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+
+#include "book/KeyTree.h"
+#include "book/Queries.h"
+#include "book/RunFile.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/QtDesktop.h"
+#include "ui/skin/Artwork.h"
+#include "ui/skin/Fonts.h"
 
 int main(int argc, char** argv)
 {
@@ -10,5 +24,29 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Morvane"));
+    QApplication::setApplicationVersion(QStringLiteral(MORVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("morvane"));
+    QApplication::setWindowIcon(morvane::skin::AppIcon());
+    // The program speaks Chinese; Qt's own dialogs (file choosers) follow where a
+    // translation is installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    morvane::skin::StandardFamilies();
+
+    morvane::QtDesktop desktop;
+    morvane::KeyTree tree(&desktop);
+    morvane::MainWindow window(tree, desktop);
+    desktop.Attach(&window);
+
+    // A failed or cancelled login ends here, with nothing written.
+    if (!morvane::StartUp(tree)) {
+        morvane::RemoveItems(tree, morvane::Node{});
+        return 1;
+    }
+    window.Start();
+    window.show();
+    return app.exec();
 }

@@ -1,0 +1,50 @@
+// The desktop the commands talk to, on Qt: message boxes, the password dialog, file choosers,
+// the name clash box, the clock, the cursor and the message pump. Texts arrive as GBK and are
+// converted here, nowhere else.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include "platform/Desktop.h"
+
+class QWidget;
+
+namespace morvane {
+
+class MainWindow;
+
+class QtDesktop : public Desktop {
+public:
+    QtDesktop();
+
+    // The main window: the dialogs' parent once it shows, the receiver of the progress
+    // notifications, and where the pump learns of a close asked for meanwhile.
+    void Attach(MainWindow* window);
+
+    MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::optional<std::string> AskPassword(int mode, const std::string& preset) override;
+    std::optional<std::string> ChooseOpenFile(const FileChoice& choice) override;
+    std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
+    void ShowNameClash(const std::string& text, int kind) override;
+    std::uint32_t TickCount() override;
+    std::time_t Now() override;
+    ScreenPoint CursorPos() override;
+    bool PumpMessages() override;
+    void ProgressChanged(int percent) override;
+    void ActivityChanged(int mode) override;
+    void StatusTextChanged(const std::string& text) override;
+
+    // The Qt name filters for a chooser's "label|patterns|label|patterns" filter text (GBK).
+    static QStringList NameFilters(const std::string& filter);
+
+private:
+    QWidget* DialogParent() const;
+    std::optional<std::string> ChooseFile(const FileChoice& choice, bool save);
+
+    QElapsedTimer clock_;
+    QPointer<MainWindow> window_;
+};
+
+}  // namespace morvane
