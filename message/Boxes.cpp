@@ -109,12 +109,13 @@ const std::vector<BoxMenuEntry>& BoxMenu()
     return menu;
 }
 
-bool BoxCommandEnabled(BoxCommand command, bool clipboardHasText, bool hasSelection)
+bool BoxCommandEnabled(BoxCommand command, bool clipboardHasText, bool hasSelection, bool undoAvailable)
 {
     switch (command) {
-    case BoxCommand::Undo:
     case BoxCommand::Separator:
         return false;
+    case BoxCommand::Undo:
+        return undoAvailable;
     case BoxCommand::Paste:
     case BoxCommand::PasteReplace:
         return clipboardHasText;

@@ -60,8 +60,8 @@ struct BoxMenuEntry {
 // The context menu in order, separators included.
 const std::vector<BoxMenuEntry>& BoxMenu();
 // Whether an item is offered: the paste items need text on the clipboard, the selection
-// items a selection; UnDo has no action and is never offered.
-bool BoxCommandEnabled(BoxCommand command, bool clipboardHasText, bool hasSelection);
+// items a selection, UnDo an edit to take back.
+bool BoxCommandEnabled(BoxCommand command, bool clipboardHasText, bool hasSelection, bool undoAvailable);
 
 // The start of the GBK character that holds byte `offset` (the text's size when offset lies
 // beyond it), so that a byte range can be turned into characters.
