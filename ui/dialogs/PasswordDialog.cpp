@@ -1,5 +1,6 @@
 #include "ui/dialogs/PasswordDialog.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -46,7 +47,15 @@ QLineEdit* PasswordDialog::MakeField(const PixelRect& rect, const char* name)
     field->setObjectName(QString::fromLatin1(name));
     field->setFrame(false);
     field->setEchoMode(QLineEdit::Password);
-    field->setGeometry(ToQRect(rect));
+    // The field fills its frame (which reaches four pixels below it), so that the text sits
+    // in the middle of the white rather than on its top edge.
+    const PixelRect frame = FieldFrame(rect);
+    field->setGeometry(ToQRect(frame.Grown(-1, -1, -1, -1)));
+    field->setTextMargins(3, 0, 3, 0);
+    // The mask dots come from the desktop's own face: the CJK faces draw them tiny.
+    QFont dots = QApplication::font();
+    dots.setPixelSize(11);
+    field->setFont(dots);
     field->setMouseTracking(true);
     field->installEventFilter(this);
     return field;
