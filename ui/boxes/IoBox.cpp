@@ -45,6 +45,9 @@ IoBox::IoBox(Role role, KeyTree& tree, QWidget* parent) : QPlainTextEdit(parent)
     // Lines run on with a horizontal scroll bar rather than wrap: an armored text is framed
     // to the width by the program, and a typed line stays one line.
     setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A steady width to frame to: a vertical bar that came and went with the text's length
+    // would change the columns under a framed text.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
     setFrameShape(QFrame::NoFrame);
     connect(this, &QPlainTextEdit::textChanged, this, &IoBox::TextChanged);
