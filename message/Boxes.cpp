@@ -27,6 +27,15 @@ std::string StrengthLineValue(int index)
     }
 }
 
+// A field line's label ("" for a record, directory or book line, or one that cannot be split).
+std::string LabelOf(const Book& book, Node line)
+{
+    std::string label, value;
+    if (ItemClass(book, line) != 3 || !SplitFieldText(book.Kind(line), book.Text(line), label, value))
+        return std::string();
+    return label;
+}
+
 bool IsLock(const Book& book, Node n)
 {
     return book.Kind(n) == KindCode(ItemKind::Lock);
@@ -64,8 +73,10 @@ BoxChange BoxTextChanged(KeyTree& tree, bool programSet, const std::string& text
     const Node lock = IsLock(book, clicked) ? clicked : book.Parent(clicked);
     if (IsLock(book, lock) && ImportPublicKey(tree, text, view))
         return BoxChange::Imported;
-    // No line is shown after a display that failed part-way; nothing to write into then.
-    if (!clicked)
+    // No line is shown after a display that failed part-way; nothing to write into then. And
+    // the label kept by the display must be the line's own: a line made the clicked item
+    // without a display (a command run headless) is not the one the box shows.
+    if (!clicked || LabelOf(book, clicked) != tree.clickedLineLabel)
         return BoxChange::Ignored;
     std::string line = tree.clickedLineLabel + text;
     if (book.Text(clicked) != line)

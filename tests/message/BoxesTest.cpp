@@ -72,6 +72,12 @@ TEST(Boxes, TypingIsWrittenThroughIntoTheClickedLine)
     EXPECT_EQ(BoxTextChanged(mb.tree, true, "more"), BoxChange::Ignored);
     EXPECT_EQ(Utf8(book.Text(input)), "输    入: 你好\r\nworld");
 
+    // A line made the clicked item without a display is not what the box shows.
+    mb.tree.markedCount = 1;
+    mb.tree.clickedItem = FindChildByKind(book, lock, ItemKind::ModulusField);
+    EXPECT_EQ(BoxTextChanged(mb.tree, true, "typed"), BoxChange::Ignored);
+    EXPECT_EQ(mb.Field(lock, ItemKind::ModulusField), KeyOf(512, 0).n);
+
     // A directory line takes the text as its name.
     Clicked(mb.tree, mb.dir);
     mb.tree.clickedLineLabel.clear();
