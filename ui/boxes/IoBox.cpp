@@ -12,7 +12,7 @@
 
 #include "message/Boxes.h"
 #include "ui/common/QtText.h"
-#include "ui/common/StandardFont.h"
+#include "ui/skin/Fonts.h"
 
 namespace morvane {
 
@@ -40,7 +40,7 @@ bool ClipboardHasText()
 IoBox::IoBox(Role role, KeyTree& tree, QWidget* parent) : QPlainTextEdit(parent), role_(role), tree_(tree)
 {
     setObjectName(role == Input ? QStringLiteral("inputBox") : QStringLiteral("outputBox"));
-    setFont(StandardFont(18));
+    setFont(skin::StandardFont(18));
     document()->setDocumentMargin(kBoxMargin);
     // Lines run on with a horizontal scroll bar rather than wrap: an armored text is framed
     // to the width by the program, and a typed line stays one line.

@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "ui/common/QtText.h"
-#include "ui/common/StandardFont.h"
+#include "ui/skin/Fonts.h"
 #include "ui/skin/Artwork.h"
 
 namespace morvane {
@@ -30,7 +30,7 @@ PasswordDialog::PasswordDialog(PasswordMode mode, const QString& preset, QWidget
 {
     setObjectName(QStringLiteral("passwordDialog"));
     setWindowTitle(ToQt(PasswordTitle(mode)));
-    setFont(StandardFont(12));
+    setFont(skin::StandardFont(12));
     setMouseTracking(true);
     first_ = MakeField(layout_.first, "firstPassword");
     if (layout_.confirm)

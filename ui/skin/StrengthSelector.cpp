@@ -5,14 +5,14 @@
 #include "message/Boxes.h"
 #include "message/LineDisplay.h"
 #include "ui/common/QtText.h"
-#include "ui/common/StandardFont.h"
+#include "ui/skin/Fonts.h"
 
 namespace morvane {
 
 StrengthSelector::StrengthSelector(KeyTree& tree, QWidget* parent) : QComboBox(parent), tree_(tree)
 {
     setObjectName(QStringLiteral("strengthSelector"));
-    setFont(StandardFont(15));
+    setFont(skin::StandardFont(15));
     for (int i = 0; i < kStrengthEntries; ++i)
         addItem(ToQt(StrengthEntry(i)));
     // Each pick counts, the same entry again included: it rewrites the line.
