@@ -101,7 +101,10 @@ public:
     CUndoQue undo;
 
     // ---- Main window links
-    std::string clickedLineText;  // GBK text of the line last shown by the selection display
+    std::string clickedLineText;  // GBK full text of the line last shown by the selection display
+    // The field label ("输    入: ", GBK) of that line, which the text boxes' typing and the
+    // strength selector write in front of the new value; "" for a book, directory or record line.
+    std::string clickedLineLabel;
 
     // ---- Progress of the running computation (-1: none)
     std::int32_t progressTotal = -1;

@@ -10,9 +10,13 @@ namespace morvane {
 
 class KeyTree;
 
-// Fills display for line p. columns: characters per line of the input box, for framing an
-// armored output. 1 for no line, 0 when shown, -1 when the line's data cannot be read or is
-// inconsistent (display then holds what was decided so far).
+// Updates display, the window's current display, for line p: the labels are set anew; the
+// enabled flags and the boxes a line leaves alone keep what display held (the strength line
+// keeps the buttons as they were). Keeps p's full text and field label in the tree for the
+// boxes' write-through; the clicked item stays none until the caller marks p. columns:
+// characters per line of the input box, for framing a lock's armored output. 1 for no line, 0
+// when shown, -1 when the line's data cannot be read or is inconsistent (display then holds
+// what was decided so far).
 int DescribeLine(KeyTree& tree, Node p, int columns, LineDisplay& display);
 
 }  // namespace morvane

@@ -8,7 +8,8 @@
 
 namespace morvane {
 
-// One of the two text boxes.
+// One of the two text boxes. Text, selection and enabled flag are what a visible box shows; a
+// hidden box keeps whatever text it had.
 struct BoxDisplay {
     bool visible = false;
     std::string text;            // GBK; as put into the box (framed for an armored output)

@@ -4,12 +4,16 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <string>
 
 #include "message/LineDisplay.h"
+
+class QMenu;
 
 namespace morvane {
 
 class KeyTree;
+class MessageView;
 
 class IoBox : public QPlainTextEdit {
     Q_OBJECT
@@ -17,22 +21,48 @@ public:
     enum Role { Input = 4, Output = 7 };
     IoBox(Role role, KeyTree& tree, QWidget* parent = nullptr);
 
-    // Shows what the selection display decided for this box.
+    // Shows what the selection display decided for this box. A hidden box keeps its text.
     void Apply(const BoxDisplay& display);
     // Characters that fit on one line, for framing armored text.
     int Columns() const;
     bool Hovering() const { return hovering_; }
+    // The selection display has put a text into the box (from then on typing is written
+    // through).
+    bool ProgramSet() const { return programSet_; }
+    // Where an imported public key's line is shown; none runs the import headless.
+    void SetView(MessageView* view) { view_ = view; }
+
+    // The box's text as the core holds it (GBK, lines joined by CR LF), and back.
+    std::string Text() const;
+    static QString ToBoxText(const std::string& gbk);
+
+    // The context menu as it would open now (items enabled for the clipboard and the
+    // selection); each action's data is its command id. The caller owns it.
+    QMenu* CreateBoxMenu(QWidget* parent = nullptr);
 
 Q_SIGNALS:
     void hoverChanged(bool hovering);
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
+    void TextChanged();
+    void RunCommand(int command);
+    // Puts a text the program decided into the box without writing it back into the line.
+    void SetProgramText(const QString& text);
+    // The character position in the box of a byte offset into gbk, the box's text.
+    int Position(const std::string& gbk, std::uint32_t offset) const;
+    void SetHovering(bool hovering);
+
     Role role_;
     KeyTree& tree_;
+    MessageView* view_ = nullptr;
+    bool programSet_ = false;
+    bool writing_ = false;
     bool hovering_ = false;
 };
 

@@ -12,14 +12,19 @@ class StrengthSelector : public QComboBox {
     Q_OBJECT
 public:
     StrengthSelector(KeyTree& tree, QWidget* parent = nullptr);
-    // Shows or hides the selector on the entry the selection display picked (0..3).
+    // Shows or hides the selector on the entry the selection display picked (0..3), which it
+    // remembers as the strength of the line being shown.
     void Apply(bool visible, int index);
+    int Remembered() const { return remembered_; }
 
 Q_SIGNALS:
     // The strength line (or the key's lines) changed.
     void lineChanged();
 
 private:
+    void Picked(int index);
+    void ShowEntry(int index);
+
     KeyTree& tree_;
     int remembered_ = 0;
 };
