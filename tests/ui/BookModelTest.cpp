@@ -90,17 +90,17 @@ public:
     {
         std::size_t nodes = 0;
         for (Node parent; ; ) {
-            const auto it = kids_.find(Pack(parent));
+            const auto it = kids_.find(Id(model_.IndexOf(parent)));
             std::vector<quintptr> expected;
             for (Node c = book.FirstChild(parent); c; c = book.NextSibling(c))
-                expected.push_back(Pack(c));
+                expected.push_back(Id(model_.IndexOf(c)));
             const std::vector<quintptr> seen = it == kids_.end() ? std::vector<quintptr>{} : it->second;
             if (seen != expected)
                 return ::testing::AssertionFailure() << "children of node " << parent.slot << " differ: mirror has "
                                                      << seen.size() << ", book " << expected.size();
             for (Node c = book.FirstChild(parent); c; c = book.NextSibling(c)) {
                 ++nodes;
-                const auto cell = cells_.find(Pack(c));
+                const auto cell = cells_.find(Id(model_.IndexOf(c)));
                 if (cell == cells_.end() || !(cell->second == CellOf(model_.IndexOf(c))))
                     return ::testing::AssertionFailure() << "line " << c.slot << " changed without a notification";
             }
@@ -122,7 +122,6 @@ private:
         bool operator==(const Cell&) const = default;
     };
 
-    static quintptr Pack(Node n) { return n ? (static_cast<quintptr>(n.slot) << 32) | n.gen : 0; }
     static quintptr Id(const QModelIndex& index) { return index.isValid() ? index.internalId() : 0; }
 
     Cell CellOf(const QModelIndex& index) const

@@ -10,14 +10,16 @@ namespace morvane {
 
 namespace {
 
+// The slot goes into the low half: Qt hashes an index by its row plus its internal id, and
+// the low bits pick the bucket, so they must tell nodes apart (generations are mostly 1).
 quintptr Pack(Node n)
 {
-    return (static_cast<quintptr>(n.slot) << 32) | n.gen;
+    return (static_cast<quintptr>(n.gen) << 32) | n.slot;
 }
 
 Node Unpack(quintptr id)
 {
-    return Node{static_cast<std::uint32_t>(id >> 32), static_cast<std::uint32_t>(id & 0xFFFFFFFFu)};
+    return Node{static_cast<std::uint32_t>(id & 0xFFFFFFFFu), static_cast<std::uint32_t>(id >> 32)};
 }
 
 // The tree's own colours for a line: marked lines stand out, the focus line alone does not.

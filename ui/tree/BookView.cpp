@@ -42,11 +42,14 @@ BookView::BookView(KeyTree& tree, QWidget* parent)
     setAcceptDrops(false);
     setIconSize(QSize(16, 16));
     setItemDelegate(delegate_);
-    // Labels are short (30 bytes and "..."): the column is as wide as the widest line in view,
-    // and the view scrolls sideways when that does not fit.
+    // Labels are short (30 bytes and "..."): the column is as wide as the widest line in view
+    // (measuring only those keeps a big book fast), and the view scrolls sideways when that
+    // does not fit. Scrolling brings other lines into view, so it measures again.
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     header()->setResizeContentsPrecision(0);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { header()->resizeSections(QHeaderView::ResizeToContents); });
 
     QPalette pal = palette();
     pal.setColor(QPalette::Base, QColor(237, 242, 252));
