@@ -61,101 +61,28 @@ Node BookModel::NodeOf(const QModelIndex& index) const
     return Unpack(index.internalId());
 }
 
-bool BookModel::Shown(Node n) const
-{
-    if (!book_.Valid(n))
-        return false;
-    if (hidden_)
-        for (Node a = n; a; a = book_.Parent(a))
-            if (a == hidden_)
-                return false;
-    return true;
-}
-
 QModelIndex BookModel::IndexOf(Node n) const
 {
-    if (!Shown(n))
-        return {};
-    return createIndex(RowOf(n), 0, Pack(n));
-}
-
-// ---- Rows
-
-void BookModel::Forget() const
-{
-    cursorParent_ = cursorNode_ = Node{};
-    cursorRow_ = -1;
-}
-
-Node BookModel::ChildAt(Node parent, int row) const
-{
-    if (row < 0)
-        return Node{};
-    Node c;
-    int at = 0;
-    // Rows are mostly read in order (layout, painting): go on from the last lookup.
-    if (cursorRow_ >= 0 && cursorParent_ == parent && row >= cursorRow_ && book_.Valid(cursorNode_)) {
-        c = cursorNode_;
-        at = cursorRow_;
-    } else {
-        c = book_.FirstChild(parent);
-        if (c == hidden_ && c)
-            c = book_.NextSibling(c);
-    }
-    while (c && at < row) {
-        c = book_.NextSibling(c);
-        if (c == hidden_ && c)
-            c = book_.NextSibling(c);
-        ++at;
-    }
-    if (c) {
-        cursorParent_ = parent;
-        cursorNode_ = c;
-        cursorRow_ = row;
-    }
-    return c;
-}
-
-int BookModel::RowOf(Node n) const
-{
-    if (n == cursorNode_ && cursorRow_ >= 0)
-        return cursorRow_;
-    int row = 0;
-    for (Node s = book_.PrevSibling(n); s; s = book_.PrevSibling(s))
-        if (s != hidden_)
-            ++row;
-    return row;
-}
-
-int BookModel::ChildCount(Node parent) const
-{
-    int count = 0;
-    for (Node c = book_.FirstChild(parent); c; c = book_.NextSibling(c))
-        if (c != hidden_)
-            ++count;
-    return count;
+    const int row = book_.RowOf(n);
+    return row < 0 ? QModelIndex() : createIndex(row, 0, Pack(n));
 }
 
 // ---- QAbstractItemModel
 
 QModelIndex BookModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (column != 0 || row < 0)
+    if (column != 0)
         return {};
     const Node p = NodeOf(parent);
-    if (parent.isValid() && !Shown(p))
+    if (parent.isValid() && !book_.Valid(p))
         return {};
-    const Node c = ChildAt(p, row);
+    const Node c = book_.ChildAt(p, row);
     return c ? createIndex(row, 0, Pack(c)) : QModelIndex();
 }
 
 QModelIndex BookModel::parent(const QModelIndex& child) const
 {
-    const Node n = NodeOf(child);
-    if (!book_.Valid(n))
-        return {};
-    const Node p = book_.Parent(n);
-    return p ? createIndex(RowOf(p), 0, Pack(p)) : QModelIndex();
+    return IndexOf(book_.Parent(NodeOf(child)));
 }
 
 int BookModel::rowCount(const QModelIndex& parent) const
@@ -163,9 +90,10 @@ int BookModel::rowCount(const QModelIndex& parent) const
     if (parent.column() > 0)
         return 0;
     const Node p = NodeOf(parent);
-    if (parent.isValid() && !Shown(p))
+    if (parent.isValid() && !book_.Valid(p))
         return 0;
-    return ChildCount(p);
+    // The book never holds more than kMaxRows children under one parent.
+    return static_cast<int>(book_.ChildCount(p));
 }
 
 int BookModel::columnCount(const QModelIndex& parent) const
@@ -178,12 +106,9 @@ bool BookModel::hasChildren(const QModelIndex& parent) const
     if (parent.column() > 0)
         return false;
     const Node p = NodeOf(parent);
-    if (parent.isValid() && !Shown(p))
+    if (parent.isValid() && !book_.Valid(p))
         return false;
-    Node c = book_.FirstChild(p);
-    if (c && c == hidden_)
-        c = book_.NextSibling(c);
-    return static_cast<bool>(c);
+    return static_cast<bool>(book_.FirstChild(p));
 }
 
 const QIcon& BookModel::Icon(std::int32_t kind) const
@@ -234,38 +159,51 @@ Qt::ItemFlags BookModel::flags(const QModelIndex& index) const
 
 // ---- The book's notifications
 
-void BookModel::NodeInserted(Node node)
+void BookModel::RowsAboutToBeInserted(Node parent, int first, int last)
 {
-    Forget();
-    hidden_ = Node{};
-    if (!Shown(node))
-        return;
-    const Node parent = book_.Parent(node);
-    if (parent && !Shown(parent))
-        return;
-    // Reported after the fact: describe the book without the node until endInsertRows.
-    hidden_ = node;
-    const int row = RowOf(node);
-    beginInsertRows(IndexOf(parent), row, row);
-    hidden_ = Node{};
-    Forget();
+    beginInsertRows(IndexOf(parent), first, last);
+}
+
+void BookModel::RowsInserted(Node, int, int)
+{
     endInsertRows();
 }
 
-void BookModel::NodeRemoving(Node node)
+void BookModel::RowsAboutToBeRemoved(Node parent, int first, int last)
 {
-    Forget();
-    hidden_ = Node{};
-    if (!Shown(node))
-        return;
-    const QModelIndex index = IndexOf(node);
-    beginRemoveRows(index.parent(), index.row(), index.row());
-    // The book unlinks the node only after this returns; from here on the model shows the
-    // book as it will be. A handle of a freed node never equals a live one, so hidden_ can
-    // stay until the next notification.
-    hidden_ = node;
-    Forget();
+    beginRemoveRows(IndexOf(parent), first, last);
+}
+
+void BookModel::RowsRemoved(Node, int, int)
+{
     endRemoveRows();
+}
+
+void BookModel::ChildrenAboutToBeReordered(Node parent)
+{
+    Q_EMIT layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))}, VerticalSortHint);
+}
+
+void BookModel::ChildrenReordered(Node parent)
+{
+    // Every handle survives a reorder: the kept indexes under parent find their rows again.
+    const QModelIndexList kept = persistentIndexList();
+    for (const QModelIndex& old : kept) {
+        const Node n = NodeOf(old);
+        if (book_.Valid(n) && book_.Parent(n) == parent)
+            changePersistentIndex(old, IndexOf(n));
+    }
+    Q_EMIT layoutChanged({QPersistentModelIndex(IndexOf(parent))}, VerticalSortHint);
+}
+
+void BookModel::BookAboutToBeReset()
+{
+    beginResetModel();
+}
+
+void BookModel::BookReset()
+{
+    endResetModel();
 }
 
 void BookModel::Changed(Node n, const QList<int>& roles)
@@ -299,24 +237,6 @@ void BookModel::FlagsChanged(Node node, std::uint32_t oldFlags, std::uint32_t ne
         Changed(node, {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
-void BookModel::ChildrenReordered(Node parent)
-{
-    Forget();
-    hidden_ = Node{};
-    if (parent && !Shown(parent))
-        return;
-    const QModelIndex parentIndex = IndexOf(parent);
-    // Reported after the fact; the rows of kept indexes are found again from their handles.
-    Q_EMIT layoutAboutToBeChanged({QPersistentModelIndex(parentIndex)}, VerticalSortHint);
-    const QModelIndexList kept = persistentIndexList();
-    for (const QModelIndex& old : kept) {
-        const Node n = NodeOf(old);
-        if (book_.Valid(n) && book_.Parent(n) == parent)
-            changePersistentIndex(old, createIndex(RowOf(n), 0, Pack(n)));
-    }
-    Q_EMIT layoutChanged({QPersistentModelIndex(parentIndex)}, VerticalSortHint);
-}
-
 void BookModel::SelectionChanged(Node selected)
 {
     Q_EMIT selectedChanged(IndexOf(selected));
@@ -325,15 +245,6 @@ void BookModel::SelectionChanged(Node selected)
 void BookModel::FirstVisibleChanged(Node node)
 {
     Q_EMIT firstVisibleChanged(IndexOf(node));
-}
-
-void BookModel::BookReset()
-{
-    // Reported after the whole book changed: nothing can be asked in between.
-    Forget();
-    hidden_ = Node{};
-    beginResetModel();
-    endResetModel();
 }
 
 }  // namespace morvane

@@ -1,6 +1,8 @@
 // The book as a read-only item model: one column, one row per node, no copy of the tree. An
 // index carries the node handle (slot and generation) in its internal id, so an index or a
-// persistent index that outlives its node names a stale handle and reads as nothing.
+// persistent index that outlives its node names a stale handle and reads as nothing. Rows come
+// from the book in constant time, and each of its paired notifications is passed on as the
+// model's signal of the same meaning.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -44,32 +46,24 @@ Q_SIGNALS:
     void firstVisibleChanged(const QModelIndex& index);
 
 private:
-    void NodeInserted(Node node) override;
-    void NodeRemoving(Node node) override;
+    void RowsAboutToBeInserted(Node parent, int first, int last) override;
+    void RowsInserted(Node parent, int first, int last) override;
+    void RowsAboutToBeRemoved(Node parent, int first, int last) override;
+    void RowsRemoved(Node parent, int first, int last) override;
+    void ChildrenAboutToBeReordered(Node parent) override;
+    void ChildrenReordered(Node parent) override;
+    void BookAboutToBeReset() override;
+    void BookReset() override;
     void TextChanged(Node node) override;
     void StateChanged(Node node, std::uint32_t oldState, std::uint32_t newState) override;
     void FlagsChanged(Node node, std::uint32_t oldFlags, std::uint32_t newFlags) override;
-    void ChildrenReordered(Node parent) override;
     void SelectionChanged(Node selected) override;
     void FirstVisibleChanged(Node node) override;
-    void BookReset() override;
 
-    // Children as the model shows them (without hidden_).
-    Node ChildAt(Node parent, int row) const;
-    int RowOf(Node n) const;
-    int ChildCount(Node parent) const;
-    bool Shown(Node n) const;
-    void Forget() const;
     void Changed(Node n, const QList<int>& roles);
     const QIcon& Icon(std::int32_t kind) const;
 
     Book& book_;
-    // The book reports an insertion after it and a removal before it; for the model's paired
-    // notifications this node is left out while the model describes the book without it.
-    Node hidden_;
-    // Where the last child lookup ended, so that walking a parent's rows in order is linear.
-    mutable Node cursorParent_, cursorNode_;
-    mutable int cursorRow_ = -1;
     mutable std::array<QIcon, kKindCount> icons_;
     mutable QIcon otherIcon_;
 };
