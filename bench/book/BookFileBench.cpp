@@ -97,7 +97,7 @@ const Bytes& StreamOf(int keys)
     static std::map<int, Bytes> cache;
     Bytes& s = cache[keys];
     if (s.empty())
-        WriteTreeStream(BookOf(keys), Node{}, s);
+        (void)WriteTreeStream(BookOf(keys), Node{}, s);
     return s;
 }
 
@@ -223,7 +223,7 @@ void BM_RefSave(benchmark::State& state)
     const double t0 = CpuSeconds();
     for (auto _ : state) {
         Bytes stream;
-        WriteTreeStream(t, Node{}, stream);
+        (void)WriteTreeStream(t, Node{}, stream);
         if (!WriteFileAtomically(path, RefEncode(stream)))
             state.SkipWithError("write failed");
     }
@@ -257,10 +257,10 @@ void BM_SavePhases(benchmark::State& state)
     for (auto _ : state) {
         Bytes stream, z, c;
         double a = CpuSeconds();
-        WriteTreeStream(t, Node{}, stream);
+        (void)WriteTreeStream(t, Node{}, stream);
         double b = CpuSeconds();
         state.counters["stream_ms"] = (b - a) * 1e3;
-        t.codec.Compress(z, stream);
+        (void)t.codec.Compress(z, stream);
         a = CpuSeconds();
         state.counters["compress_ms"] = (a - b) * 1e3;
         const Md5Bytes d = Md5Of(std::span<const std::uint8_t>(z));
@@ -389,7 +389,7 @@ void BM_MaxBookRefSave(benchmark::State& state)
     const std::string path = PathOf("ref", kMaxKeys);
     Measure(state, "ref save", [&] {
         Bytes stream;
-        WriteTreeStream(t, Node{}, stream);
+        (void)WriteTreeStream(t, Node{}, stream);
         return WriteFileAtomically(path, RefEncode(stream));
     });
     state.counters["file_MB"] = Mb(static_cast<double>(std::filesystem::file_size(path)));
@@ -414,7 +414,7 @@ void BM_MaxBookRefOpen(benchmark::State& state)
     const std::string path = PathOf("ref", kMaxKeys);
     if (!std::filesystem::exists(path)) {
         Bytes stream;
-        WriteTreeStream(source, Node{}, stream);
+        (void)WriteTreeStream(source, Node{}, stream);
         WriteFileAtomically(path, RefEncode(stream));
     }
     KeyTree t;

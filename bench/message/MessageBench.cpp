@@ -53,8 +53,8 @@ struct World {
     int Run(Op op)
     {
         mb.desktop.messages.clear();
-        mb.desktop.progress.clear();
-        mb.desktop.activities.clear();
+        mb.view.progress.clear();
+        mb.view.activities.clear();
         switch (op) {
         case kEncrypt: return mb.Protect(bobLock, text, 0);
         case kSignEncrypt: return mb.Protect(bobLock, text, 1);

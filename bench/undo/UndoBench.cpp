@@ -53,7 +53,7 @@ KeyTree& BigTree()
             }
         }
         book.Expand(root, true);
-        PrepareUndo(*t);
+        (void)PrepareUndo(*t);
         return t;
     }();
     return *tree;
@@ -85,7 +85,7 @@ void BM_Undo(benchmark::State& state)
     for (auto _ : state) {
         benchmark::DoNotOptimize(t.undo.Undo());
         state.PauseTiming();
-        t.undo.Redo();
+        (void)t.undo.Redo();
         state.ResumeTiming();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * SnapshotBytes());
@@ -99,7 +99,7 @@ void BM_Redo(benchmark::State& state)
         t.undo.Push();
     for (auto _ : state) {
         state.PauseTiming();
-        t.undo.Undo();
+        (void)t.undo.Undo();
         state.ResumeTiming();
         benchmark::DoNotOptimize(t.undo.Redo());
     }
