@@ -116,6 +116,7 @@ public:
 
     // ---- Single-step session
     StepContext step;
+    bool singleStep = false;  // the single-step box is ticked: the operation buttons step block by block
 };
 
 }  // namespace morvane

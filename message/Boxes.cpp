@@ -64,14 +64,14 @@ int FrameArmoredText(std::string& text, int columns)
     return 1;
 }
 
-BoxChange BoxTextChanged(KeyTree& tree, bool programSet, const std::string& text, MessageView* view)
+BoxChange BoxTextChanged(KeyTree& tree, bool programSet, const std::string& text)
 {
     if (!programSet || tree.markedCount > 1)
         return BoxChange::Ignored;
     Book& book = tree.book;
     const Node clicked = tree.Live(tree.clickedItem);
     const Node lock = IsLock(book, clicked) ? clicked : book.Parent(clicked);
-    if (IsLock(book, lock) && ImportPublicKey(tree, text, view))
+    if (IsLock(book, lock) && ImportPublicKey(tree, text))
         return BoxChange::Imported;
     // No line is shown after a display that failed part-way; nothing to write into then. And
     // the label kept by the display must be the line's own: a line made the clicked item

@@ -12,7 +12,6 @@
 namespace morvane {
 
 class KeyTree;
-class MessageView;
 
 // Frames an armored text for a box that holds `columns` characters per line: a line of
 // stars, the cleaned text cut into lines of that many characters, a line of stars, joined by
@@ -30,7 +29,7 @@ enum class BoxChange {
 // The boxes' change handler. text: the box's whole text (GBK, lines joined by CR LF);
 // programSet: the selection display has put a text into the box. When the clicked item is a
 // lock or one of its lines, a public key text is offered for import instead of being written.
-BoxChange BoxTextChanged(KeyTree& tree, bool programSet, const std::string& text, MessageView* view = nullptr);
+BoxChange BoxTextChanged(KeyTree& tree, bool programSet, const std::string& text);
 
 // After a resize: the input box frames its text again when it shows a lock's output line
 // (one item marked, the clicked item an output field under a lock) and was filled by the

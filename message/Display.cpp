@@ -60,7 +60,7 @@ int DescribeActionLine(KeyTree& tree, Node record, LineDisplay& display)
     int complete = 0;
     if (CheckKey(tree.engine[0], complete, tree, record) != 1)
         return -1;
-    const bool computing = tree.random.Collecting() || tree.engine[0].busy != 0;
+    const bool computing = tree.collection.running || tree.keygen.busy;
     if (complete == 1 && !computing) {
         display.checkEnabled = true;
         display.button1Enabled = tree.step.pendingButton != 2;

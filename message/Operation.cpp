@@ -16,15 +16,15 @@ OperationButtons ToggleSingleStep(KeyTree& tree)
     return {true, true};
 }
 
-int RunOperation(KeyTree& tree, int sign, MessageView* view)
+int RunOperation(KeyTree& tree, int sign)
 {
     const Node record = tree.Live(tree.markedParent);
     if (!record)
         return -1;
     int result = 0;
     if (tree.singleStep && tree.book.Kind(record) == KindCode(ItemKind::Lock))
-        return StepCommand(tree, record, sign, result, view);
-    return ProtectRecord(tree, record, sign, result, view);
+        return StepCommand(tree, record, sign, result);
+    return ProtectRecord(tree, record, sign, result);
 }
 
 }  // namespace morvane

@@ -25,6 +25,6 @@ OperationButtons ToggleSingleStep(KeyTree& tree);
 // whose action line was clicked: one single-step press when the box is ticked and the record
 // is a lock, the protect command otherwise. Returns what the command returned (1, or -1 on a
 // failure without a message); -1 without a marked parent.
-int RunOperation(KeyTree& tree, int sign, MessageView* view);
+[[nodiscard]] int RunOperation(KeyTree& tree, int sign);
 
 }  // namespace morvane

@@ -21,12 +21,16 @@ struct Window {
     int columns = 40;
     int lastResult = 0;
 
-    int Show(Node line)
+    Window()
     {
-        SelectionDisplay(mb.tree, line, [this](KeyTree& tree, Node p) {
+        mb.view.onShowLine = [this](KeyTree& tree, Node p) {
             lastResult = DescribeLine(tree, p, columns, display);
             return lastResult;
-        });
+        };
+    }
+    int Show(Node line)
+    {
+        (void)SelectionDisplay(mb.tree, line);
         return lastResult;
     }
     Node Line(Node record, ItemKind kind) const { return FindChildByKind(mb.tree.book, record, kind); }
@@ -84,16 +88,16 @@ TEST(Display, PendingSingleStepAndRunningComputations)
     // buttons are off, whatever the line before left them at.
     w.Show(input);
     ASSERT_TRUE(w.display.button1Enabled);
-    w.mb.tree.engine[0].busy = 1;
+    w.mb.tree.keygen.busy = true;
     ASSERT_EQ(w.Show(input), 0);
     EXPECT_EQ(w.Utf(w.display.button1Label), "加 密");
     EXPECT_EQ(w.Utf(w.display.button2Label), "签字后加密");
     EXPECT_FALSE(w.display.button1Enabled || w.display.button2Enabled || w.display.checkEnabled);
-    w.mb.tree.engine[0].busy = 0;
-    w.mb.tree.random.SetCollecting(true);
+    w.mb.tree.keygen.busy = false;
+    w.mb.tree.collection.running = true;
     w.Show(input);
     EXPECT_FALSE(w.display.button1Enabled || w.display.button2Enabled || w.display.checkEnabled);
-    w.mb.tree.random.SetCollecting(false);
+    w.mb.tree.collection.running = false;
 
     // A lock whose N is shorter than its strength line says is refused with the check's message.
     const Node shortLock = w.mb.AddLock(w.mb.dir, "短", KeyOf(512, 1));

@@ -30,20 +30,20 @@ TEST(Operation, RunsStepOnlyForATickedLock)
     MessageBook mb;
     const Node key = mb.AddKey(mb.dir, "我的", KeyOf(512, 0));
     const Node lock = mb.AddLock(mb.dir, "对方", KeyOf(512, 0));
-    EXPECT_EQ(RunOperation(mb.tree, 0, nullptr), -1) << "nothing clicked";
+    EXPECT_EQ(RunOperation(mb.tree, 0), -1) << "nothing clicked";
 
     ASSERT_TRUE(mb.Click(lock));
     const std::string text = std::string(150, 'x') + Gbk("你好");  // several 512-bit blocks
     mb.SetInput(lock, text);
     mb.tree.singleStep = true;
-    ASSERT_EQ(RunOperation(mb.tree, 0, nullptr), 1);
+    ASSERT_EQ(RunOperation(mb.tree, 0), 1);
     EXPECT_TRUE(mb.tree.step.active);
     EXPECT_EQ(mb.tree.step.pendingButton, 1);
     EXPECT_EQ(mb.Output(lock), "") << "one block only, nothing written yet";
 
     mb.tree.singleStep = false;
     ASSERT_TRUE(mb.Click(lock));
-    ASSERT_EQ(RunOperation(mb.tree, 0, nullptr), 1);
+    ASSERT_EQ(RunOperation(mb.tree, 0), 1);
     EXPECT_FALSE(mb.tree.step.active) << "the whole command ends the pending run";
     const std::string armored = mb.Output(lock);
     ASSERT_FALSE(armored.empty());
@@ -51,7 +51,7 @@ TEST(Operation, RunsStepOnlyForATickedLock)
     mb.tree.singleStep = true;
     ASSERT_TRUE(mb.Click(key));
     mb.SetInput(key, armored);
-    ASSERT_EQ(RunOperation(mb.tree, 0, nullptr), 1);
+    ASSERT_EQ(RunOperation(mb.tree, 0), 1);
     EXPECT_FALSE(mb.tree.step.active);
     EXPECT_EQ(mb.Output(key), text);
 }

@@ -31,6 +31,7 @@
 #include "book/TreeStream.h"
 #include "platform/Text.h"
 #include "support/BookTesting.h"
+#include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 #include "ui/tree/BookModel.h"
 #include "ui/tree/BookView.h"
@@ -186,9 +187,10 @@ public:
         for (Node n = book().FirstRoot(); n; n = book().NextPreOrder(n))
             book().SetState(n, book().State(n) & kStateExpanded, ~0u);
         MendAfterRebuild(tree_);
-        PrepareUndo(tree_);
+        (void)PrepareUndo(tree_);
 
-        view_.SetShowLine([this](KeyTree&, Node) { return rng_() % 10 == 0 ? -1 : 0; });
+        window_.onShowLine = [this](KeyTree&, Node) { return rng_() % 10 == 0 ? -1 : 0; };
+        tree_.view = &window_;
         view_.resize(260, 320);
         if (rng_() % 4 != 0)
             view_.show();
@@ -227,7 +229,7 @@ public:
         case 18:
             if (rng_() % 8 == 0) {
                 desk_.answers.assign(1, MsgAnswer::Ok);
-                NewBookCommand(tree_);
+                (void)NewBookCommand(tree_);
                 desk_.answers.clear();
             }
             break;
@@ -303,7 +305,7 @@ private:
         if (offered.empty())
             return;
         desk_.answers.assign(1, rng_() % 4 == 0 ? MsgAnswer::No : MsgAnswer::Yes);
-        RunEditCommand(tree_, offered[rng_() % offered.size()]);
+        (void)RunEditCommand(tree_, offered[rng_() % offered.size()]);
         desk_.answers.clear();
     }
 
@@ -324,7 +326,7 @@ private:
         static const unsigned kMasks[] = {kMaskDirectory, kMaskKey, kMaskLock};
         form.ChooseKind(tree_, kMasks[rng_() % 3]);
         form.SetName(tree_, RandomGbkText(rng_, 2));
-        form.Accept(tree_);
+        (void)form.Accept(tree_);
     }
 
     void Find()
@@ -365,6 +367,7 @@ private:
 
     std::mt19937 rng_;
     ScriptedDesktop desk_;
+    RecordingView window_;
     KeyTree tree_{&desk_};
     BookView view_{tree_};
     std::unique_ptr<QAbstractItemModelTester> tester_;

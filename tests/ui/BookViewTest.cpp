@@ -17,6 +17,7 @@
 #include "book/Records.h"
 #include "book/TreeStream.h"
 #include "platform/Text.h"
+#include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 #include "ui/tree/BookModel.h"
 #include "ui/tree/BookView.h"
@@ -43,10 +44,11 @@ protected:
         lock1 = Named(tree.book, "对方1");
         ASSERT_TRUE(root && dirA && dirB && lock1);
         view = std::make_unique<BookView>(tree);
-        view->SetShowLine([this](KeyTree&, Node) {
+        window.onShowLine = [this](KeyTree&, Node) {
             ++shown;
             return 0;
-        });
+        };
+        tree.view = &window;
         view->resize(320, 480);
         view->show();
         QApplication::processEvents();
@@ -65,6 +67,7 @@ protected:
     Node TopLine() const { return view->NodeOf(view->indexAt(QPoint(0, 0))); }
 
     ScriptedDesktop desk;
+    RecordingView window;
     KeyTree tree{&desk};
     std::unique_ptr<BookView> view;
     Node root, dirA, dirB, lock1;

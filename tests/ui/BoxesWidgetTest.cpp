@@ -15,7 +15,7 @@
 #include "message/ArmoredText.h"
 #include "message/Boxes.h"
 #include "message/Display.h"
-#include "message/MessageView.h"
+#include "book/MainView.h"
 #include "message/PublicKeyText.h"
 #include "support/ScriptedDesktop.h"
 #include "ui/boxes/IoBox.h"
@@ -32,7 +32,7 @@ const std::string kPeerE = "10001";
 
 // The window's part: both boxes and the selector under one parent, a display kept between
 // clicks, and the view the import shows its line through.
-class Window : public MessageView {
+class Window : public MainView {
 public:
     ScriptedDesktop desktop;
     KeyTree tree{&desktop};
@@ -52,19 +52,24 @@ public:
         pane.resize(700, 400);
         input.setGeometry(0, 0, 600, 300);
         output.setGeometry(0, 0, 600, 300);
-        input.SetView(this);
+        tree.view = this;
         pane.show();
     }
-    void ShowLine(Node line) override
+    void ShowLine(Node line) { (void)SelectionDisplay(tree, line); }
+    int ShowLine(KeyTree& t, Node p) override
     {
-        SelectionDisplay(tree, line, [this](KeyTree& t, Node p) {
-            const int r = DescribeLine(t, p, input.Columns(), display);
-            input.Apply(display.input);
-            output.Apply(display.output);
-            selector.Apply(display.selectorVisible, display.selectorIndex);
-            return r;
-        });
+        const int r = DescribeLine(t, p, input.Columns(), display);
+        input.Apply(display.input);
+        output.Apply(display.output);
+        selector.Apply(display.selectorVisible, display.selectorIndex);
+        return r;
     }
+    void RepaintLine(Node) override {}
+    void ProgressChanged(int) override {}
+    void ActivityChanged(ActivityMode) override {}
+    void StatusTextChanged(const std::string&) override {}
+    void StartCollectionTimer() override {}
+    void StopCollectionTimer() override {}
     Node Line(Node record, ItemKind kind) const { return FindChildByKind(tree.book, record, kind); }
     std::string LineText(Node record, ItemKind kind) const { return Utf8(tree.book.Text(Line(record, kind))); }
 };

@@ -192,6 +192,6 @@ TEST_F(MainWindowTest, CloseDuringKeyGenerationStopsItFirst)
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[1].rfind("终止计算", 0), 0u) << texts[1];
     EXPECT_EQ(texts[2], "确认退出吗?");
-    EXPECT_EQ(tree.engine[0].busy, 0);
+    EXPECT_FALSE(tree.keygen.busy);
     EXPECT_TRUE(window.isVisible()) << "No keeps the window";
 }

@@ -115,7 +115,7 @@ void IoBox::TextChanged()
 {
     if (writing_)
         return;
-    BoxTextChanged(tree_, programSet_, Text(), view_);
+    BoxTextChanged(tree_, programSet_, Text());
 }
 
 void IoBox::resizeEvent(QResizeEvent* event)

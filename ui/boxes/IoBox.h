@@ -13,7 +13,6 @@ class QMenu;
 namespace morvane {
 
 class KeyTree;
-class MessageView;
 
 class IoBox : public QPlainTextEdit {
     Q_OBJECT
@@ -30,7 +29,6 @@ public:
     // through).
     bool ProgramSet() const { return programSet_; }
     // Where an imported public key's line is shown; none runs the import headless.
-    void SetView(MessageView* view) { view_ = view; }
 
     // The box's text as the core holds it (GBK, lines joined by CR LF), and back.
     std::string Text() const;
@@ -60,7 +58,6 @@ private:
 
     Role role_;
     KeyTree& tree_;
-    MessageView* view_ = nullptr;
     bool programSet_ = false;
     bool writing_ = false;
     bool hovering_ = false;

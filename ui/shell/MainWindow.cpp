@@ -25,6 +25,7 @@
 #include "book/Marking.h"
 #include "book/Queries.h"
 #include "message/Display.h"
+#include "book/Collect.h"
 #include "message/Operation.h"
 #include "platform/Text.h"
 #include "ui/boxes/IoBox.h"
@@ -82,15 +83,11 @@ const QString& TitleText()
 
 }  // namespace
 
-void MainWindow::CommandView::ShowLine(Node line)
-{
-    SelectionDisplay(window_.tree_, line,
-                     [this](KeyTree& tree, Node n) { return window_.ShowLine(tree, n); });
-}
-
 MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), tree_(tree), desktop_(desktop)
 {
+    // The commands follow this window from now on.
+    tree_.view = this;
     setWindowTitle(QStringLiteral("Morvane"));
     setWindowIcon(skin::AppIcon());
     // Every pixel comes from the off-screen skin: no background erase, no flicker.
@@ -131,7 +128,7 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
 
     collectTimer_.setInterval(10);
     connect(&collectTimer_, &QTimer::timeout, this,
-            [this] { tree_.random.CollectTick([this] { StopCollectionTimer(); }); });
+            [this] { (void)CollectTick(tree_); });
 
     // A state dump for the end-to-end test, only when asked for.
     if (const char* dump = std::getenv("MORVANE_STATE_DUMP"); dump && *dump) {
@@ -151,7 +148,11 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
     }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    if (tree_.view == this)
+        tree_.view = nullptr;
+}
 
 void MainWindow::Start()
 {
@@ -438,7 +439,7 @@ void MainWindow::PaintSkin(QPainter& p)
     p.setPen(Qt::white);
     if (!activity_.isEmpty())
         p.drawText(ToQ(activityRect_), Qt::AlignCenter | Qt::TextSingleLine, activity_);
-    if (tree_.engine[0].busy != 0) {
+    if (tree_.keygen.busy) {
         p.drawText(ToQ(statusRect_), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, statusText_);
     } else {
         QRect link = ToQ(l.link);
@@ -483,7 +484,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event)
         }
         return;
     }
-    const Element hit = shell::HitTest(layout_, pt.x(), pt.y(), tree_.engine[0].busy == 0);
+    const Element hit = shell::HitTest(layout_, pt.x(), pt.y(), !tree_.keygen.busy);
     const shell::Tracker::Answer a = tracker_.Press(hit, maximised_);
     for (Element e : a.repaint)
         RepaintElement(e);
@@ -507,7 +508,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     const QPoint pt = event->position().toPoint();
-    const Element hit = shell::HitTest(layout_, pt.x(), pt.y(), tree_.engine[0].busy == 0);
+    const Element hit = shell::HitTest(layout_, pt.x(), pt.y(), !tree_.keygen.busy);
     for (Element e : tracker_.Move(hit).repaint)
         RepaintElement(e);
     UpdateCursor();
@@ -531,7 +532,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     const QPoint pt = event->position().toPoint();
-    const Element hit = shell::HitTest(layout_, pt.x(), pt.y(), tree_.engine[0].busy == 0);
+    const Element hit = shell::HitTest(layout_, pt.x(), pt.y(), !tree_.keygen.busy);
     const shell::Tracker::Answer a = tracker_.Release(hit);
     for (Element e : a.repaint)
         RepaintElement(e);
@@ -601,8 +602,8 @@ void MainWindow::Operate(int sign)
     // The commands show the line again when they end, which offers the buttons anew. One
     // that failed without a word does not; show the clicked line again so that the button
     // does not stay disabled.
-    if (RunOperation(tree_, sign, &commandView_) == -1)
-        commandView_.ShowLine(tree_.Live(tree_.clickedItem));
+    if (RunOperation(tree_, sign) == -1)
+        (void)SelectionDisplay(tree_, tree_.Live(tree_.clickedItem));
 }
 
 void MainWindow::ToggleMaximised()
@@ -677,7 +678,7 @@ bool MainWindow::TakeCloseRequest()
 void MainWindow::GenerateKey()
 {
     const KeygenOutcome outcome =
-        GenerateKeyCommand(tree_, [this](Node record) { commandView_.ShowLine(record); });
+        GenerateKeyCommand(tree_);
     update(ToQ(layout_.statusBand));
     if (outcome.closePending && RunCloseSequence()) {
         closeAccepted_ = true;
@@ -694,7 +695,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->ignore();
     if (inCloseSequence_)
         return;
-    if (tree_.engine[0].busy != 0) {
+    if (tree_.keygen.busy) {
         // The generation notices at its next pump, stops, and the close sequence follows.
         closeRequested_ = true;
         return;
@@ -711,7 +712,7 @@ bool MainWindow::RunCloseSequence()
     const bool quit = Tell(desktop_, Gbk("确认退出吗?"), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
     if (quit) {
         StopCollectionTimer();
-        SaveAtExit(tree_);
+        (void)SaveAtExit(tree_);  // a failed save was told; the user chose to quit
         RemoveItems(tree_, Node{});
     }
     inCloseSequence_ = false;

@@ -12,7 +12,6 @@
 
 #include "book/MainView.h"
 #include "message/LineDisplay.h"
-#include "message/MessageView.h"
 #include "ui/shell/Layout.h"
 #include "ui/shell/Tracking.h"
 
@@ -88,17 +87,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // The commands' view of the window until they move onto MainView.
-    class CommandView : public MessageView {
-    public:
-        explicit CommandView(MainWindow& w) : window_(w) {}
-        void ShowLine(Node line) override;
-        void RepaintLine(Node line) override { window_.RepaintLine(line); }
-
-    private:
-        MainWindow& window_;
-    };
-
     void Relayout();
     void PlaceChildren();
     void Apply();
@@ -116,7 +104,6 @@ private:
 
     KeyTree& tree_;
     Desktop& desktop_;
-    CommandView commandView_{*this};
 
     BookView* tree_view_ = nullptr;
     IoBox* input_ = nullptr;

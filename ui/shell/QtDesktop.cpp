@@ -76,33 +76,31 @@ MsgAnswer QtDesktop::MessageBox(const std::string& text, const std::string& capt
     return choices.back().answer;
 }
 
-std::optional<std::string> QtDesktop::AskPassword(int mode, const std::string& preset)
+std::optional<std::string> QtDesktop::AskPassword(PasswordMode mode, const std::string& preset)
 {
-    PasswordDialog dialog(static_cast<PasswordMode>(mode), ToQt(preset), DialogParent());
+    PasswordDialog dialog(mode, ToQt(preset), DialogParent());
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return ToGbk(dialog.password());
 }
 
-QStringList QtDesktop::NameFilters(const std::string& filter)
+QStringList QtDesktop::NameFilters(const std::vector<FileFilter>& filters)
 {
-    const QStringList parts = ToQt(filter).split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString label = parts[i].trimmed();
-        QString patterns = parts[i + 1].trimmed();
-        if (label.isEmpty() || patterns.isEmpty())
+    QStringList out;
+    for (const FileFilter& f : filters) {
+        QString patterns = ToQt(f.patterns).trimmed();
+        if (patterns.isEmpty())
             continue;
         // "*.*" asked for every file on the old system; here it would miss names without a dot.
         patterns.replace(QLatin1String("*.*"), QLatin1String("*"));
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        QString shown = label;
+        QString shown = ToQt(f.label);
         const qsizetype open = shown.indexOf(QLatin1Char('('));
         if (open >= 0)
             shown.truncate(open);
-        filters << QStringLiteral("%1 (%2)").arg(shown.trimmed(), patterns);
+        out << QStringLiteral("%1 (%2)").arg(shown.trimmed(), patterns);
     }
-    return filters;
+    return out;
 }
 
 std::optional<std::string> QtDesktop::ChooseFile(const FileChoice& choice, bool save)
@@ -110,7 +108,7 @@ std::optional<std::string> QtDesktop::ChooseFile(const FileChoice& choice, bool 
     QFileDialog dialog(DialogParent());
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(NameFilters(choice.filter));
+    dialog.setNameFilters(NameFilters(choice.filters));
     if (!choice.defaultExt.empty())
         dialog.setDefaultSuffix(QString::fromUtf8(choice.defaultExt.c_str()));
     if (!choice.initialDir.empty())
@@ -164,24 +162,6 @@ bool QtDesktop::PumpMessages()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return window_ && window_->TakeCloseRequest();
-}
-
-void QtDesktop::ProgressChanged(int percent)
-{
-    if (window_)
-        window_->ProgressChanged(percent);
-}
-
-void QtDesktop::ActivityChanged(int mode)
-{
-    if (window_)
-        window_->ActivityChanged(static_cast<ActivityMode>(mode));
-}
-
-void QtDesktop::StatusTextChanged(const std::string& text)
-{
-    if (window_)
-        window_->StatusTextChanged(text);
 }
 
 }  // namespace morvane

@@ -18,13 +18,13 @@ class QtDesktop : public Desktop {
 public:
     QtDesktop();
 
-    // The main window: the dialogs' parent once it shows, the receiver of the progress
-    // notifications, and where the pump learns of a close asked for meanwhile.
+    // The main window: the dialogs' parent once it shows, and where the pump learns of a
+    // close asked for meanwhile.
     void Attach(MainWindow* window);
 
     MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                          MsgButtons buttons) override;
-    std::optional<std::string> AskPassword(int mode, const std::string& preset) override;
+    std::optional<std::string> AskPassword(PasswordMode mode, const std::string& preset) override;
     std::optional<std::string> ChooseOpenFile(const FileChoice& choice) override;
     std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
     void ShowNameClash(const std::string& text, int kind) override;
@@ -32,12 +32,9 @@ public:
     std::time_t Now() override;
     ScreenPoint CursorPos() override;
     bool PumpMessages() override;
-    void ProgressChanged(int percent) override;
-    void ActivityChanged(int mode) override;
-    void StatusTextChanged(const std::string& text) override;
 
-    // The Qt name filters for a chooser's "label|patterns|label|patterns" filter text (GBK).
-    static QStringList NameFilters(const std::string& filter);
+    // The Qt name filters for a chooser's type list.
+    static QStringList NameFilters(const std::vector<FileFilter>& filters);
 
 private:
     QWidget* DialogParent() const;

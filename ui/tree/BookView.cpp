@@ -276,7 +276,7 @@ void BookView::RunClick(Node hit, Qt::KeyboardModifiers modifiers)
     // The multi-select mode follows the Ctrl key; taken from the click itself, it is right
     // even when the key went down or up while another window had the focus.
     SetCtrlKey(tree_, (modifiers & Qt::ControlModifier) != 0);
-    const ClickResult result = Click(tree_, hit, showLine_, [] {
+    const ClickResult result = Click(tree_, hit, [] {
         return (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
     });
     Q_EMIT lineClicked(hit, result);

@@ -26,7 +26,6 @@ public:
 
     BookModel* bookModel() const { return model_; }
     // The main window's part of the selection display, run by a plain click.
-    void SetShowLine(ShowLineHook show) { showLine_ = std::move(show); }
 
     // The node whose icon or label is at pos (viewport coordinates); none elsewhere (the
     // indentation, the expand button, the empty space right of a label).
@@ -76,7 +75,6 @@ private:
     KeyTree& tree_;
     BookModel* model_;
     BookDelegate* delegate_;
-    ShowLineHook showLine_;
     // Set while one side follows the other (expanded bits, the selected node), so that the
     // echo is not written back.
     bool syncing_ = false;

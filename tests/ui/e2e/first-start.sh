@@ -87,7 +87,7 @@ wait_state() {
 click_row() {
   local row
   row=$(awk -v want="$1" -v after="${2:-}" '
-    $1 == "row" { text = $0; sub(/^row( [^ ]+){5} /, "", text)
+    $1 == "row" { text = $0; for (k = 0; k < 6; k++) sub(/^[^ ]+ /, "", text)
                   if (after != "" && !seen) { if (text ~ after) seen = 1; next }
                   if (text ~ want) { print $2 + int($4 / 2), $3 + int($5 / 2); exit } }' "$MORVANE_STATE_DUMP")
   [[ -n "$row" ]] || fail "no tree row matching $1"
