@@ -201,14 +201,27 @@ ContextMenuState MenuRules(const KeyTree& tree, Node r)
 
 std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit)
 {
-    if (!tree.menusEnabled)
+    // A generation turns the menus off, but its stop command lives in this menu: without
+    // it a long generation could not be stopped.
+    const bool generating = tree.keygen.busy;
+    if (!tree.menusEnabled && !generating)
         return std::nullopt;
     hit = tree.Live(hit);
     tree.rightClickedItem = hit;
     if (!hit)
         return std::nullopt;
     tree.contextItem = hit;
-    return MenuRules(tree, hit);
+    if (!generating)
+        return MenuRules(tree, hit);
+    // Everything else could change the book or the engines under the generation.
+    ContextMenuState m;
+    for (const MenuLine& line : ContextMenuLayout())
+        if (line.id > 0)
+            m.Disable(line.id);
+    m.Enable(kCmdGenerateKey);
+    m.Enable(kCmdAbout);
+    m.generateLabel = Gbk("停止生成");
+    return m;
 }
 
 }  // namespace morvane

@@ -49,7 +49,8 @@ ContextMenuState MenuRules(const KeyTree& tree, Node r);
 
 // A right click on hit. nullopt when no menu is shown: menus are disabled (nothing changes)
 // or there is no item (the right-clicked item is cleared). Otherwise hit becomes the
-// right-clicked and the context item and the menu is returned.
+// right-clicked and the context item and the menu is returned. While a key is generated the
+// menu opens although menus are off, offering only "停止生成" and the about box.
 [[nodiscard]] std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit);
 
 }  // namespace morvane

@@ -63,6 +63,23 @@ void TreeDrag::Cancel()
     dragged_ = source_ = target_ = Node{};
 }
 
+DropResult TreeDrag::Verdict(const KeyTree& tree, Node target) const
+{
+    if (!dragging_)
+        return DropResult::None;
+    const Book& book = tree.book;
+    const Node item = tree.Live(dragged_);
+    const Node source = tree.Live(source_);
+    target = tree.Live(target);
+    if (!item || !source || !target || target == item || target == source || !IsContainer(book, target))
+        return DropResult::None;
+    // Moving an item into itself would lose it with its own copy.
+    for (Node c = book.FirstChild(source); c; c = book.NextSibling(c))
+        if ((c == item || book.Marked(c)) && book.IsWithin(target, c))
+            return DropResult::Refused;
+    return DropResult::Moved;
+}
+
 DropResult TreeDrag::Drop(KeyTree& tree)
 {
     if (!dragging_)
@@ -70,17 +87,11 @@ DropResult TreeDrag::Drop(KeyTree& tree)
     const Node item = tree.Live(dragged_);
     const Node source = tree.Live(source_);
     const Node target = tree.Live(target_);
+    const DropResult verdict = Verdict(tree, target);
     Cancel();
+    if (verdict != DropResult::Moved)
+        return verdict;
     Book& book = tree.book;
-    if (!item || !source || !target || target == item || target == source)
-        return DropResult::None;
-    if (!IsContainer(book, target))
-        return DropResult::None;
-
-    // Moving an item into itself would lose it with its own copy.
-    for (Node c = book.FirstChild(source); c; c = book.NextSibling(c))
-        if ((c == item || book.Marked(c)) && book.IsWithin(target, c))
-            return DropResult::Refused;
     // The dragged item joins the selection; its marked siblings move with it.
     if (!AddMark(tree, item))
         return DropResult::None;

@@ -32,6 +32,9 @@ public:
     // The cursor is over `over` (none: over no item). Returns the drop target to highlight:
     // the nearest container of the item, or none.
     Node Hover(const KeyTree& tree, Node over);
+    // What a drop on target would do, without doing it: None (nothing to do there), Refused
+    // (it lies within a moved item) or Moved (the items would go there).
+    DropResult Verdict(const KeyTree& tree, Node target) const;
     // The left button went up: ends the drag and moves the items when the target takes them.
     DropResult Drop(KeyTree& tree);
     // Ends the drag without a drop.

@@ -608,7 +608,19 @@ TEST(Editing, ContextMenuRules)
     EXPECT_FALSE(m->Enabled(kCmdExportKey));
     EXPECT_FALSE(m->Enabled(kCmdCollectRandom));
     EXPECT_FALSE(m->Enabled(kCmdSortName));
-    EXPECT_TRUE(m->Enabled(kCmdCut));
+    // The generation turns the menus off; the stop command must still be reachable, and
+    // nothing that touches the book or the engines is.
+    e.tree.menusEnabled = false;
+    for (Node r : {key, e.root}) {
+        m = OpenContextMenu(e.tree, r);
+        ASSERT_TRUE(m);
+        EXPECT_TRUE(m->Enabled(kCmdGenerateKey));
+        EXPECT_EQ(Utf8(m->Label(kCmdGenerateKey)), "停止生成");
+        for (int id : {kCmdCut, kCmdPaste, kCmdDelete, kCmdUndo, kCmdOpenBook, kCmdNewBook, kCmdSaveBook,
+                       kCmdLoginPassword, kCmdExportKey, kCmdCollectRandom, kCmdAdd, kCmdFind})
+            EXPECT_FALSE(m->Enabled(id)) << id;
+    }
+    e.tree.menusEnabled = true;
     e.tree.keygen.busy = false;
     m = OpenContextMenu(e.tree, key);
     EXPECT_EQ(Utf8(m->Label(kCmdGenerateKey)), "生成密钥");

@@ -1,5 +1,7 @@
 #include "ui/shell/MainWindow.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFile>
@@ -20,12 +22,14 @@
 #include <cstdlib>
 
 #include "book/BookFile.h"
+#include "book/Collect.h"
+#include "book/ContextMenu.h"
 #include "book/KeyGen.h"
 #include "book/KeyTree.h"
 #include "book/Marking.h"
 #include "book/Queries.h"
+#include "message/Commands.h"
 #include "message/Display.h"
-#include "book/Collect.h"
 #include "message/Operation.h"
 #include "platform/Text.h"
 #include "ui/boxes/IoBox.h"
@@ -36,6 +40,7 @@
 #include "ui/skin/Splitter.h"
 #include "ui/skin/StrengthSelector.h"
 #include "ui/tree/BookView.h"
+#include "ui/tree/TreeMenu.h"
 
 namespace morvane {
 
@@ -125,6 +130,10 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
         p1_ = left;
         Relayout();
     });
+
+    connect(tree_view_, &BookView::commandChosen, this, &MainWindow::RunCommand);
+    connect(tree_view_, &BookView::dropped, this, [this] { update(); });
+    AddShortcuts();
 
     collectTimer_.setInterval(10);
     connect(&collectTimer_, &QTimer::timeout, this,
@@ -666,6 +675,47 @@ void MainWindow::ShowWindowMenu(const QPoint& globalPos)
     menu.addSeparator();
     menu.addAction(QStringLiteral("关于 Morvane(&A)..."), this, [this] { Q_EMIT aboutRequested(); });
     menu.exec(globalPos);
+}
+
+void MainWindow::AddShortcuts()
+{
+    for (const MenuLine& line : ContextMenuLayout()) {
+        const QList<QKeySequence> keys = CommandShortcuts(line.id);
+        if (keys.isEmpty())
+            continue;
+        const bool wide = WindowWideShortcut(line.id);
+        auto* action = new QAction(wide ? static_cast<QWidget*>(this) : tree_view_);
+        action->setShortcuts(keys);
+        action->setShortcutContext(wide ? Qt::WindowShortcut : Qt::WidgetShortcut);
+        const int id = line.id;
+        connect(action, &QAction::triggered, this, [this, id] {
+            // The same rules as the menu opened on the focus line.
+            if (ShortcutAllowed(tree_, tree_.book.Selected(), id))
+                RunCommand(id);
+            else
+                QApplication::beep();
+        });
+        (wide ? static_cast<QWidget*>(this) : tree_view_)->addAction(action);
+    }
+}
+
+void MainWindow::RunCommand(int id)
+{
+    switch (RunMenuCommand(tree_, id)) {
+    case WindowCommand::None:
+        break;
+    case WindowCommand::Find:
+    case WindowCommand::Add:
+        break;
+    case WindowCommand::About:
+        Q_EMIT aboutRequested();
+        break;
+    case WindowCommand::GenerateKey:
+        GenerateKey();
+        break;
+    }
+    // New, Open and Save As change the book's name.
+    RefreshBookTitle();
 }
 
 bool MainWindow::TakeCloseRequest()

@@ -40,6 +40,8 @@ public:
     // The key generation command for the right-clicked record (the tree's context menu runs
     // it through here): a close asked for while it ran is carried out once it has stopped.
     void GenerateKey();
+    // A command of the tree's context menu (or its shortcut), on the menu's item.
+    void RunCommand(int id);
     // Whether a close was asked for while a command pumped events; clears the request.
     bool TakeCloseRequest();
     // The book's path changed (New, Open, Save As): the title shows the new name.
@@ -97,6 +99,7 @@ private:
     void ToggleMaximised();
     bool RunCloseSequence();
     void ShowWindowMenu(const QPoint& globalPos);
+    void AddShortcuts();
     void UpdateCursor();
     void PaintSkin(QPainter& p);
     void DrawLabel(QPainter& p, const shell::Rect& r, const QString& text, shell::Element e, bool enabled);

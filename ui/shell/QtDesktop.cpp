@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QFile>
 #include <QFileDialog>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <ctime>
@@ -18,6 +19,8 @@ namespace morvane {
 QtDesktop::QtDesktop()
 {
     clock_.start();
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(&watcher_);
 }
 
 void QtDesktop::Attach(MainWindow* window)
@@ -152,10 +155,26 @@ std::time_t QtDesktop::Now()
     return std::time(nullptr);
 }
 
+bool QtDesktop::MoveWatcher::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove)
+        seen = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+    return QObject::eventFilter(watched, event);
+}
+
 ScreenPoint QtDesktop::CursorPos()
 {
-    const QPoint p = QCursor::pos();
-    return {p.x(), p.y()};
+    // Where the window system cannot tell the cursor outside the program's windows (Wayland),
+    // the moves those windows receive still stir the pool.
+    const QPoint system = QCursor::pos();
+    if (system != lastSystem_) {
+        lastSystem_ = system;
+        cursor_ = {system.x(), system.y()};
+    } else if (watcher_.seen != lastSeen_) {
+        lastSeen_ = watcher_.seen;
+        cursor_ = {lastSeen_.x(), lastSeen_.y()};
+    }
+    return cursor_;
 }
 
 bool QtDesktop::PumpMessages()

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QObject>
+#include <QPoint>
 #include <QPointer>
 
 #include "platform/Desktop.h"
@@ -37,11 +39,21 @@ public:
     static QStringList NameFilters(const std::vector<FileFilter>& filters);
 
 private:
+    // Sees every mouse move the program's windows receive, wherever it goes on to.
+    class MoveWatcher : public QObject {
+    public:
+        bool eventFilter(QObject* watched, QEvent* event) override;
+        QPoint seen;
+    };
+
     QWidget* DialogParent() const;
     std::optional<std::string> ChooseFile(const FileChoice& choice, bool save);
 
     QElapsedTimer clock_;
     QPointer<MainWindow> window_;
+    MoveWatcher watcher_;
+    QPoint lastSystem_, lastSeen_;
+    ScreenPoint cursor_;
 };
 
 }  // namespace morvane

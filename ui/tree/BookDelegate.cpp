@@ -40,8 +40,15 @@ void BookDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     const bool cut = index.data(BookModel::CutRole).toBool();
     icon.paint(painter, parts.icon, Qt::AlignCenter, cut ? QIcon::Disabled : QIcon::Normal);
 
+    const auto* model = qobject_cast<const BookModel*>(index.model());
+    const bool dropTarget = model && drop_ && model->NodeOf(index) == drop_;
     if (parts.label.width() > 0) {
-        const QVariant background = index.data(Qt::BackgroundRole);
+        QVariant background = index.data(Qt::BackgroundRole);
+        QVariant foreground = index.data(Qt::ForegroundRole);
+        if (dropTarget) {
+            background = option.palette.color(QPalette::Highlight);
+            foreground = option.palette.color(QPalette::HighlightedText);
+        }
         if (background.isValid()) {
             painter->setRenderHint(QPainter::Antialiasing, true);
             painter->setPen(Qt::NoPen);
@@ -49,11 +56,9 @@ void BookDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
             painter->drawRoundedRect(QRectF(parts.label), 3, 3);
             painter->setRenderHint(QPainter::Antialiasing, false);
         }
-        const QVariant foreground = index.data(Qt::ForegroundRole);
         const QColor textColour =
             foreground.isValid() ? qvariant_cast<QColor>(foreground) : option.palette.color(QPalette::Text);
 
-        const auto* model = qobject_cast<const BookModel*>(index.model());
         QFont font = option.font;
         if (model && hot_ && model->NodeOf(index) == hot_)
             font.setUnderline(true);

@@ -26,12 +26,15 @@ public:
 
     // The node whose label is drawn underlined.
     void SetHot(Node n) { hot_ = n; }
+    // The node drawn as the drop target of a drag.
+    void SetDropTarget(Node n) { drop_ = n; }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
     Node hot_;
+    Node drop_;
 };
 
 }  // namespace morvane

@@ -1,19 +1,29 @@
 #include "ui/tree/BookView.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <utility>
 
+#include "book/ContextMenu.h"
 #include "book/KeyTree.h"
 #include "ui/tree/BookDelegate.h"
 #include "ui/tree/BookModel.h"
+#include "ui/tree/TreeMenu.h"
 
 namespace morvane {
 
 namespace {
+
+constexpr int kScrollMargin = 16;      // a drag this close to the top or bottom edge scrolls
+constexpr int kScrollIntervalMs = 60;
+constexpr int kExpandDelayMs = 700;    // a drag resting this long on a closed item opens it
 
 // Sets a flag for the lifetime of the guard.
 class Guard {
@@ -83,10 +93,23 @@ BookView::BookView(KeyTree& tree, QWidget* parent)
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) { WriteExpanded(index, false); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &BookView::NoteFirstVisible);
 
+    scrollTimer_.setInterval(kScrollIntervalMs);
+    connect(&scrollTimer_, &QTimer::timeout, this, &BookView::AutoScroll);
+    expandTimer_.setSingleShot(true);
+    expandTimer_.setInterval(kExpandDelayMs);
+    connect(&expandTimer_, &QTimer::timeout, this, [this] {
+        const QModelIndex index = IndexOf(tree_.Live(expandCandidate_));
+        if (press_ == Press::Dragging && index.isValid() && NodeAt(dragPos_) == expandCandidate_)
+            setExpanded(index, true);
+    });
+
     ApplyBook();
 }
 
-BookView::~BookView() = default;
+BookView::~BookView()
+{
+    delete dragImage_;
+}
 
 Node BookView::NodeOf(const QModelIndex& index) const
 {
@@ -184,6 +207,8 @@ void BookView::ApplyBook()
 
 void BookView::reset()
 {
+    if (press_ == Press::Dragging || press_ == Press::Refused)
+        EndDrag(false);
     hot_ = Node{};
     delegate_->SetHot(Node{});
     press_ = Press::None;
@@ -320,9 +345,18 @@ void BookView::mouseMoveEvent(QMouseEvent* event)
         if (pressNode_ && (pos - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
             press_ = Press::None;
             Q_EMIT dragStarting(pressNode_, pressPos_);
+            StartDrag(pressNode_);
+            if (press_ == Press::Dragging)
+                DragTo(pos);
         }
         return;
     }
+    if (press_ == Press::Dragging) {
+        DragTo(pos);
+        return;
+    }
+    if (press_ == Press::Refused)
+        return;
     if (event->buttons() == Qt::NoButton)
         SetHot(NodeAt(pos));
 }
@@ -333,7 +367,15 @@ void BookView::mouseReleaseEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    if (press_ == Press::Dragging) {
+        EndDrag(true);
+        return;
+    }
     const Press press = std::exchange(press_, Press::None);
+    if (press == Press::Refused) {
+        viewport()->unsetCursor();
+        return;
+    }
     if (press == Press::Base) {
         QTreeView::mouseReleaseEvent(event);
         return;
@@ -360,6 +402,10 @@ void BookView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void BookView::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Escape && press_ == Press::Dragging) {
+        EndDrag(false);
+        return;
+    }
     if (event->key() == Qt::Key_Control)
         SetCtrlKey(tree_, true);
     // The arrows move the focus line only; the selection display runs on clicks alone.
@@ -378,6 +424,112 @@ bool BookView::viewportEvent(QEvent* event)
     if (event->type() == QEvent::Leave)
         SetHot(Node{});
     return QTreeView::viewportEvent(event);
+}
+
+void BookView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (press_ == Press::Dragging)
+        return;
+    // The menu key opens the menu of the focus line, below it.
+    const bool byKey = event->reason() == QContextMenuEvent::Keyboard;
+    const Node hit = byKey ? tree_.Live(tree_.book.Selected()) : NodeAt(event->pos());
+    const std::optional<ContextMenuState> state = OpenContextMenu(tree_, hit);
+    if (!state)
+        return;
+    const std::unique_ptr<QMenu> menu = BuildTreeMenu(*state, this);
+    const QPoint at = byKey ? viewport()->mapToGlobal(ItemRect(hit).bottomLeft()) : event->globalPos();
+    SetHot(Node{});
+    if (const QAction* chosen = menu->exec(at))
+        Q_EMIT commandChosen(chosen->data().toInt());
+}
+
+// ---- Dragging
+
+void BookView::StartDrag(Node item)
+{
+    if (!drag_.Begin(tree_, item)) {
+        press_ = Press::Refused;
+        viewport()->setCursor(Qt::ForbiddenCursor);
+        return;
+    }
+    // Unmarking a parent changes how lines look.
+    viewport()->update();
+    const QRect r = ItemRect(item);
+    if (r.isEmpty()) {
+        drag_.Cancel();
+        return;
+    }
+    const qreal dpr = devicePixelRatioF();
+    QPixmap image(r.size() * dpr);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    viewport()->render(&image, QPoint(), QRegion(r), QWidget::DrawChildren);
+    auto* label = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->setAttribute(Qt::WA_ShowWithoutActivating);
+    label->setPixmap(image);
+    label->setWindowOpacity(0.7);
+    label->resize(r.size());
+    dragImage_ = label;
+    dragHotSpot_ = pressPos_ - r.topLeft();
+    press_ = Press::Dragging;
+    SetHot(Node{});
+    scrollTimer_.start();
+}
+
+void BookView::DragTo(const QPoint& pos)
+{
+    dragPos_ = pos;
+    if (dragImage_) {
+        dragImage_->move(viewport()->mapToGlobal(pos - dragHotSpot_));
+        dragImage_->show();
+    }
+    const Node over = NodeAt(pos);
+    const Node target = drag_.Hover(tree_, over);
+    const DropResult verdict = drag_.Verdict(tree_, target);
+    viewport()->setCursor(verdict == DropResult::Refused ? Qt::ForbiddenCursor : Qt::DragMoveCursor);
+    delegate_->SetDropTarget(verdict == DropResult::Moved ? target : Node{});
+    viewport()->update();
+
+    const QModelIndex index = IndexOf(over);
+    if (over != expandCandidate_) {
+        expandCandidate_ = over;
+        expandTimer_.stop();
+        if (index.isValid() && model_->hasChildren(index) && !isExpanded(index))
+            expandTimer_.start();
+    }
+}
+
+void BookView::AutoScroll()
+{
+    if (press_ != Press::Dragging)
+        return;
+    QScrollBar* bar = verticalScrollBar();
+    const int before = bar->value();
+    if (dragPos_.y() < kScrollMargin)
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (dragPos_.y() >= viewport()->height() - kScrollMargin)
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (bar->value() != before)
+        DragTo(dragPos_);
+}
+
+void BookView::EndDrag(bool drop)
+{
+    press_ = Press::None;
+    scrollTimer_.stop();
+    expandTimer_.stop();
+    expandCandidate_ = Node{};
+    delete dragImage_;
+    delegate_->SetDropTarget(Node{});
+    viewport()->unsetCursor();
+    viewport()->update();
+    if (!drop) {
+        drag_.Cancel();
+        return;
+    }
+    const DropResult result = drag_.Drop(tree_);
+    Q_EMIT dropped(result);
 }
 
 }  // namespace morvane

@@ -8,9 +8,14 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
+#include <QTimer>
 #include <QTreeView>
 
+#include "book/DragDrop.h"
 #include "book/Marking.h"
+
+class QLabel;
 
 namespace morvane {
 
@@ -43,8 +48,12 @@ Q_SIGNALS:
     // A left click ran the marking for hit (none: empty space); the window syncs after it.
     void lineClicked(morvane::Node hit, morvane::ClickResult result);
     // The left button went down on an item's icon or label and the mouse then moved far
-    // enough to start a drag; no click follows.
+    // enough to start a drag; no click follows. The drag itself may still be refused.
     void dragStarting(morvane::Node item, const QPoint& pressPos);
+    // A drag ended with the button going up (Moved: the items went into the target).
+    void dropped(morvane::DropResult result);
+    // A command was chosen in the context menu opened on the tree.
+    void commandChosen(int id);
 
 public Q_SLOTS:
     void reset() override;
@@ -57,6 +66,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
@@ -71,6 +81,10 @@ private:
     void ScrollToFirstVisible();
     void NoteFirstVisible();
     void RunClick(Node hit, Qt::KeyboardModifiers modifiers);
+    void StartDrag(Node item);
+    void DragTo(const QPoint& pos);
+    void EndDrag(bool drop);
+    void AutoScroll();
 
     KeyTree& tree_;
     BookModel* model_;
@@ -87,9 +101,18 @@ private:
     Node hot_;
     // A left press that may become a click: where, on which item, and whether the base
     // class took it (the expand button).
-    enum class Press { None, Click, Base, DoubleClick } press_ = Press::None;
+    // Refused: a drag that may not start shows the refusal cursor until the button goes up.
+    enum class Press { None, Click, Base, DoubleClick, Dragging, Refused } press_ = Press::None;
     QPoint pressPos_;
     Node pressNode_;
+
+    TreeDrag drag_;
+    QPointer<QLabel> dragImage_;  // follows the cursor over the whole screen
+    QPoint dragHotSpot_;          // where in the image the item was taken
+    QPoint dragPos_;              // the cursor, in viewport coordinates
+    QTimer scrollTimer_;          // scrolls while a drag is held near the top or bottom edge
+    QTimer expandTimer_;          // opens a closed item a drag rests on
+    Node expandCandidate_;
 };
 
 }  // namespace morvane
