@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -783,11 +784,27 @@ void MainWindow::WriteStateDump()
     line(QStringLiteral("bookname %1").arg(BookNameShown()));
     line(QStringLiteral("nodes %1").arg(tree_.book.NodeCount()));
     line(QStringLiteral("clicked %1").arg(ToQt(tree_.book.Text(tree_.Live(tree_.clickedItem)))));
+    line(QStringLiteral("activity %1").arg(activity_));
+    line(QStringLiteral("status %1").arg(statusText_));
+    line(QStringLiteral("menus %1 generating %2 collecting %3")
+             .arg(int(tree_.menusEnabled)).arg(int(tree_.keygen.busy)).arg(int(tree_.collection.running)));
+    // Where to click, in screen coordinates.
+    auto place = [&](const QString& name, const QRect& r, bool visible) {
+        const QPoint at = mapToGlobal(r.topLeft());
+        line(QStringLiteral("place %1 %2 %3 %4 %5 %6").arg(name).arg(at.x()).arg(at.y()).arg(r.width()).arg(r.height()).arg(int(visible)));
+    };
+    place(QStringLiteral("button1"), ToQ(layout_.button1), display_.button1Enabled);
+    place(QStringLiteral("button2"), ToQ(layout_.button2), display_.button2Enabled);
+    place(QStringLiteral("check"), ToQ(layout_.checkHit), display_.checkEnabled);
+    place(QStringLiteral("input"), input_->geometry(), input_->isVisible());
+    place(QStringLiteral("output"), output_->geometry(), output_->isVisible());
+    place(QStringLiteral("selector"), selector_->geometry(), selector_->isVisible());
     // The tree's visible rows with their screen rectangles, for clicking them.
     if (QAbstractItemModel* model = tree_view_->model()) {
         QModelIndex i = model->index(0, 0);
         for (int n = 0; i.isValid() && n < 500; ++n, i = tree_view_->indexBelow(i)) {
-            const QRect r = tree_view_->visualRect(i);
+            // The icon and label: only they take clicks.
+            const QRect r = tree_view_->ItemRect(tree_view_->NodeOf(i));
             if (!r.intersects(tree_view_->viewport()->rect()))
                 continue;
             const QPoint at = tree_view_->viewport()->mapToGlobal(r.topLeft());
@@ -797,6 +814,23 @@ void MainWindow::WriteStateDump()
                      .arg(i.data(Qt::DisplayRole).toString()));
         }
     }
+    if (QWidget* popup = QApplication::activePopupWidget())
+        line(QStringLiteral("popup %1").arg(QString::fromLatin1(popup->metaObject()->className())));
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        line(QStringLiteral("modal %1").arg(QString::fromLatin1(modal->metaObject()->className())));
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            line(QStringLiteral("message %1").arg(box->text().simplified()));
+    }
+    // An open popup's entries.
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+        for (QAction* a : menu->actions()) {
+            const QRect r = menu->actionGeometry(a);
+            if (a->isSeparator() || r.isEmpty())
+                continue;
+            const QPoint at = menu->mapToGlobal(r.topLeft());
+            line(QStringLiteral("menuitem %1 %2 %3 %4 %5 %6")
+                     .arg(at.x()).arg(at.y()).arg(r.width()).arg(r.height()).arg(int(a->isEnabled())).arg(a->text()));
+        }
     if (out == lastDump_)
         return;
     QSaveFile file(dumpPath_);

@@ -1,0 +1,179 @@
+# Shared by the end-to-end scripts: runs the real program on a virtual X display in a fresh
+# data folder and drives it with real input events (xdotool), reading what it shows from the
+# state file the window writes when MORVANE_STATE_DUMP is set, from the clipboard and from
+# the files it writes.
+#
+# A script sets `artifacts` (may be empty) and `e2e_name`, sources this file with its own
+# arguments after them, then calls start_program.
+
+# Re-run under a virtual display; exit 77 (skipped) when a tool is missing.
+if [[ "${MORVANE_E2E_INNER:-}" != 1 ]]; then
+  for tool in xvfb-run xdotool xclip; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "SKIP: $tool is not installed"
+      exit 77
+    fi
+  done
+  export MORVANE_E2E_INNER=1
+  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+
+work=$(mktemp -d)
+export XDG_DATA_HOME=$work/data
+export MORVANE_STATE_DUMP=$work/state.txt
+export QT_QPA_PLATFORM=xcb
+# Under the sanitizer build: leaks inside Qt's own libraries are not ours to report.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan-qt.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+mkdir -p "$XDG_DATA_HOME" "$work/runtime"
+chmod 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
+pid=
+main=
+step=0
+
+finish() {
+  local rc=$?
+  if ((rc != 0)); then
+    echo "--- state dump"; cat "$MORVANE_STATE_DUMP" 2>/dev/null || true
+    echo "--- program output"; cat "$work/log" 2>/dev/null || true
+    shot failure
+  fi
+  [[ -n "$pid" ]] && kill "$pid" 2>/dev/null || true
+  rm -rf "$work"
+  exit $rc
+}
+trap finish EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+note() { echo "[$(date +%T)] $*"; }
+
+# A screenshot of the whole display into the artifact folder, numbered in order.
+shot() {
+  [[ -n "$artifacts" ]] && command -v import >/dev/null || return 0
+  mkdir -p "$artifacts"
+  step=$((step + 1))
+  import -window root "$artifacts/$(printf '%s-%02d-%s' "$e2e_name" "$step" "$1").png" 2>/dev/null || true
+}
+
+# The program's visible top-level windows.
+windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | sort || true; }
+
+# Waits for a visible window that was not in the list given, and gives it the keyboard.
+known=""
+next_window() {
+  local what=$1 w
+  for _ in $(seq 300); do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for $what"
+    for w in $(windows); do
+      if ! grep -qx "$w" <<<"$known"; then
+        known=$(windows)
+        sleep 0.3
+        xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
+        last_window=$w
+        return 0
+      fi
+    done
+    sleep 0.1
+  done
+  fail "no window for $what"
+}
+
+# Waits until the state file has a line matching the pattern, or until none does.
+wait_state() {
+  for _ in $(seq 300); do
+    grep -qE "$1" "$MORVANE_STATE_DUMP" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the window never showed: $1"
+}
+wait_no_state() {
+  for _ in $(seq 300); do
+    grep -qE "$1" "$MORVANE_STATE_DUMP" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  fail "the window kept showing: $1"
+}
+state() { grep -E "$1" "$MORVANE_STATE_DUMP" | head -1; }
+
+# Starts the program (once more) on the same data folder.
+start_program() {
+  known=$(windows)
+  "$exe" "$@" >>"$work/log" 2>&1 &
+  pid=$!
+  known=""
+}
+
+# Gives the main window the keyboard again: without a window manager nobody does when a
+# dialog closes, and an inactive window's popups close at once.
+focus_main() {
+  wait_no_state '^modal '
+  xdotool windowfocus --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+}
+
+# The middle of the first tree row whose text matches the pattern, after the first row
+# matching the optional second pattern.
+row_at() {
+  awk -v want="$1" -v after="${2:-}" '
+    $1 == "row" { text = $0; for (k = 0; k < 6; k++) sub(/^[^ ]+ /, "", text)
+                  if (after != "" && !seen) { if (text ~ after) seen = 1; next }
+                  if (text ~ want) { print $2 + int($4 / 2), $3 + int($5 / 2); exit } }' "$MORVANE_STATE_DUMP"
+}
+click_row() {
+  local at
+  for _ in $(seq 50); do at=$(row_at "$1" "${2:-}"); [[ -n "$at" ]] && break; sleep 0.1; done
+  [[ -n "$at" ]] || fail "no tree row matching $1"
+  # shellcheck disable=SC2086
+  xdotool mousemove --sync $at click "${3:-1}"
+}
+
+# Opens the tree's context menu on a row (pattern, optional after-pattern) and picks an entry.
+menu() {
+  local entry=$1 at
+  focus_main
+  click_row "$2" "${3:-}" 3
+  wait_state '^menuitem '
+  at=$(awk -v want="$entry" '$1 == "menuitem" { text = $0; for (k = 0; k < 6; k++) sub(/^[^ ]+ /, "", text)
+                                                 if (text ~ want && $6 == 1) { print $2 + int($4 / 2), $3 + int($5 / 2); exit } }' "$MORVANE_STATE_DUMP")
+  [[ -n "$at" ]] || { shot "menu-without-$entry"; fail "the menu offers no enabled $entry"; }
+  # shellcheck disable=SC2086
+  xdotool mousemove --sync $at click 1
+}
+
+# The middle of a named place of the window (button1, button2, check, input, output, selector).
+place_at() { awk -v want="$1" '$1 == "place" && $2 == want { print $3 + int($5 / 2), $4 + int($6 / 2) }' "$MORVANE_STATE_DUMP"; }
+click_place() {
+  # shellcheck disable=SC2046
+  xdotool mousemove --sync $(place_at "$1") click 1
+}
+
+# Waits for a message box whose text matches, and answers it with a key.
+answer() {
+  wait_state "^message .*$1"
+  sleep 0.2
+  xdotool key "$2"
+  wait_no_state "^message .*$1"
+}
+
+clipboard() { xclip -o -selection clipboard 2>/dev/null; }
+
+# Closes the main window by its caption button and answers every question with its default
+# (quit: yes; the book password: as preset, so the book is saved; notices: OK).
+quit_program() {
+  local wx wy ww rc
+  focus_main
+  read -r _ wx wy ww _ < <(state '^window ')
+  xdotool mousemove --sync $((wx + ww - 35)) $((wy + 11)) click 1
+  answer '确认退出吗' Return
+  for _ in $(seq 300); do
+    kill -0 "$pid" 2>/dev/null || break
+    if grep -qE '^(message |modal morvane::PasswordDialog)' "$MORVANE_STATE_DUMP"; then
+      xdotool key Return
+      sleep 0.3
+    fi
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && fail "the program did not end after the close sequence"
+  wait "$pid" && rc=0 || rc=$?
+  pid=
+  ((rc == 0)) || fail "exit code $rc"
+}
