@@ -10,9 +10,9 @@
 #include <ctime>
 
 #include "ui/common/QtText.h"
+#include "ui/dialogs/NameClashDialog.h"
 #include "ui/dialogs/PasswordDialog.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/skin/Artwork.h"
 
 namespace morvane {
 
@@ -136,12 +136,7 @@ std::optional<std::string> QtDesktop::ChooseSaveFile(const FileChoice& choice)
 
 void QtDesktop::ShowNameClash(const std::string& text, int kind)
 {
-    // A plain box for now, with the clashing item's icon.
-    QMessageBox box(DialogParent());
-    box.setWindowTitle(QStringLiteral("Morvane"));
-    box.setText(ToQt(text));
-    box.setIconPixmap(skin::KindIcon(kind).pixmap(32, 32));
-    box.addButton(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    NameClashDialog box(ToQt(text), kind, DialogParent());
     box.exec();
 }
 
