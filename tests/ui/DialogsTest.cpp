@@ -154,9 +154,11 @@ TEST_F(DialogsTest, AddPaintsATakenNameRedAndRefusesIt)
     AddItemDialog dialog(tree);
     dialog.show();
     QLineEdit* name = dialog.nameField();
-    // The hint stays in grey until the user acts on the field, although it has the focus.
+    // The hint stays in grey, unselected, until the user acts on the field, although it has
+    // the focus.
     EXPECT_EQ(name->text(), U("在此输入项目名字"));
     EXPECT_EQ(name->palette().color(QPalette::Text), QColor(160, 160, 160));
+    EXPECT_FALSE(name->hasSelectedText());
     EXPECT_FALSE(dialog.okButton()->isEnabled());
     EXPECT_EQ(dialog.statusPane()->text(), U("就绪"));
 

@@ -1,6 +1,8 @@
 #include "ui/dialogs/AddItemDialog.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -137,6 +139,18 @@ bool AddItemDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == name_ && !form_.typingStarted) {
         switch (event->type()) {
+        case QEvent::FocusIn: {
+            // The field would select its text on a keyboard focus, and the grey hint would
+            // not show under the selection: it takes the focus plainly instead.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                reason == Qt::ShortcutFocusReason) {
+                QFocusEvent plain(QEvent::FocusIn, Qt::OtherFocusReason);
+                QCoreApplication::sendEvent(name_, &plain);
+                return true;
+            }
+            break;
+        }
         case QEvent::MouseButtonPress:
         case QEvent::Drop:
             StartTyping();

@@ -9,12 +9,18 @@ QStatusBar* MakeStatusPanes(QWidget* parent, QLabel*& first)
 {
     auto* bar = new QStatusBar(parent);
     bar->setSizeGripEnabled(false);
-    first = new QLabel(bar);
+    const int indent = bar->fontMetrics().averageCharWidth() / 2;
+    const auto pane = [&] {
+        auto* label = new QLabel(bar);
+        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        label->setIndent(indent);
+        // A long status never widens the dialog.
+        label->setMinimumWidth(1);
+        return label;
+    };
+    first = pane();
     first->setObjectName(QStringLiteral("statusPane"));
-    // A long status never widens the dialog.
-    first->setMinimumWidth(1);
-    auto* second = new QLabel(bar);
-    second->setMinimumWidth(1);
+    QLabel* second = pane();
     bar->addWidget(first, 3);
     bar->addWidget(second, 1);
     return bar;
