@@ -35,6 +35,9 @@
 #include "platform/Text.h"
 #include "ui/boxes/IoBox.h"
 #include "ui/common/QtText.h"
+#include "ui/dialogs/AboutDialog.h"
+#include "ui/dialogs/AddItemDialog.h"
+#include "ui/dialogs/FindDialog.h"
 #include "ui/skin/Artwork.h"
 #include "ui/skin/Fonts.h"
 #include "ui/skin/ProgressBar.h"
@@ -133,6 +136,7 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
     });
 
     connect(tree_view_, &BookView::commandChosen, this, &MainWindow::RunCommand);
+    connect(this, &MainWindow::aboutRequested, this, [this] { AboutDialog::Show(this); });
     connect(tree_view_, &BookView::dropped, this, [this] { update(); });
     AddShortcuts();
 
@@ -706,7 +710,10 @@ void MainWindow::RunCommand(int id)
     case WindowCommand::None:
         break;
     case WindowCommand::Find:
+        FindDialog::Open(tree_, this);
+        break;
     case WindowCommand::Add:
+        (void)AddItemDialog::Run(tree_, this);
         break;
     case WindowCommand::About:
         Q_EMIT aboutRequested();
@@ -799,14 +806,20 @@ void MainWindow::WriteStateDump()
     place(QStringLiteral("input"), input_->geometry(), input_->isVisible());
     place(QStringLiteral("output"), output_->geometry(), output_->isVisible());
     place(QStringLiteral("selector"), selector_->geometry(), selector_->isVisible());
+    place(QStringLiteral("tree"), tree_view_->geometry(), tree_view_->isVisible());
     // The tree's visible rows with their screen rectangles, for clicking them.
     if (QAbstractItemModel* model = tree_view_->model()) {
         QModelIndex i = model->index(0, 0);
         for (int n = 0; i.isValid() && n < 500; ++n, i = tree_view_->indexBelow(i)) {
             // The icon and label: only they take clicks.
             const QRect r = tree_view_->ItemRect(tree_view_->NodeOf(i));
-            if (!r.intersects(tree_view_->viewport()->rect()))
+            if (!tree_view_->viewport()->rect().contains(r)) {
+                // Scrolled away, wholly or in part: which way to scroll to reach it.
+                const bool above = tree_view_->visualRect(i).top() < 0;
+                line(QStringLiteral("offrow %1 %2").arg(above ? QStringLiteral("above") : QStringLiteral("below"))
+                         .arg(i.data(Qt::DisplayRole).toString()));
                 continue;
+            }
             const QPoint at = tree_view_->viewport()->mapToGlobal(r.topLeft());
             line(QStringLiteral("row %1 %2 %3 %4 %5 %6")
                      .arg(at.x()).arg(at.y()).arg(r.width()).arg(r.height())

@@ -43,7 +43,7 @@ grep -qE '^button2 0 $' "$MORVANE_STATE_DUMP" || fail "a key offers no second bu
 
 # Close by the caption button; quit, no book file, and the run file is made anew.
 read -r _ wx wy ww _ < <(grep '^window ' "$MORVANE_STATE_DUMP")
-xdotool mousemove --sync $((wx + ww - 35)) $((wy + 11)) click 1
+click_at $((wx + ww - 35)) $((wy + 11)) 1
 next_window "the close question"
 xdotool key Return                          # 是
 next_window "the save question"

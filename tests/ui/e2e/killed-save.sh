@@ -51,7 +51,7 @@ next_window "the file chooser"
 xdotool type --delay 10 "$book"
 xdotool key Return
 wait_state '^row .*大通讯薄'
-grep '^row ' "$MORVANE_STATE_DUMP" | cut -d' ' -f6- >"$work/rows-before"
+row_texts >"$work/rows-before"
 quit_program
 cp "$book" "$work/book-before"
 note "book opened once; $(stat -c %s "$book") bytes"
@@ -90,7 +90,7 @@ rm -f "$MORVANE_STATE_DUMP"
 log_in
 wait_state '^row .*大通讯薄'
 sleep 0.3
-grep '^row ' "$MORVANE_STATE_DUMP" | cut -d' ' -f6- >"$work/rows-after"
+row_texts >"$work/rows-after"
 diff "$work/rows-before" "$work/rows-after" || fail "the book came back changed"
 shot reopened
 echo "killed save: ok"

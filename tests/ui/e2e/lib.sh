@@ -55,6 +55,12 @@ shot() {
   import -window root "$artifacts/$(printf '%s-%02d-%s' "$e2e_name" "$step" "$1").png" 2>/dev/null || true
 }
 
+# Moves the pointer and clicks (--sync would wait for a move that does not happen when the
+# pointer is already there).
+click_at() {
+  xdotool mousemove "$1" "$2" sleep 0.05 click "$3"
+}
+
 # The program's visible top-level windows.
 windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | sort || true; }
 
@@ -118,12 +124,48 @@ row_at() {
                   if (after != "" && !seen) { if (text ~ after) seen = 1; next }
                   if (text ~ want) { print $2 + int($4 / 2), $3 + int($5 / 2); exit } }' "$MORVANE_STATE_DUMP"
 }
+# Where a row scrolled out of view lies (above or below), by the same patterns.
+offrow_at() {
+  awk -v want="$1" -v after="${2:-}" '
+    $1 == "row" || $1 == "offrow" { text = $0; for (k = 0; k < ($1 == "row" ? 6 : 2); k++) sub(/^[^ ]+ /, "", text)
+                  if (after != "" && !seen) { if (text ~ after) seen = 1; next }
+                  if (text ~ want) { print ($1 == "row" ? "" : $2); exit } }' "$MORVANE_STATE_DUMP"
+}
+# Waits until a row matching the pattern (after the optional second) exists, in view or not.
+wait_row() {
+  for _ in $(seq 300); do
+    awk -v want="$1" -v after="${2:-}" '
+      $1 == "row" || $1 == "offrow" { text = $0; for (k = 0; k < ($1 == "row" ? 6 : 2); k++) sub(/^[^ ]+ /, "", text)
+                    if (after != "" && !seen) { if (text ~ after) seen = 1; next }
+                    if (text ~ want) { found = 1; exit } }
+      END { exit !found }' "$MORVANE_STATE_DUMP" && return 0
+    sleep 0.1
+  done
+  fail "no tree row $1 after ${2:-the top}"
+}
 click_row() {
-  local at
-  for _ in $(seq 50); do at=$(row_at "$1" "${2:-}"); [[ -n "$at" ]] && break; sleep 0.1; done
+  local at way
+  for _ in $(seq 80); do
+    at=$(row_at "$1" "${2:-}")
+    [[ -n "$at" ]] && break
+    # A row out of view is scrolled to with the mouse wheel, as a person would.
+    way=$(offrow_at "$1" "${2:-}")
+    if [[ -n "$way" ]]; then
+      # shellcheck disable=SC2046
+      click_at $(place_at tree) "$([[ $way == above ]] && echo 4 || echo 5)"
+    fi
+    sleep 0.15
+  done
   [[ -n "$at" ]] || fail "no tree row matching $1"
   # shellcheck disable=SC2086
-  xdotool mousemove --sync $at click "${3:-1}"
+  click_at $at "${3:-1}"
+}
+
+# Opens a closed tree row with a double click (after the click that selects it).
+open_row() {
+  click_row "$1" "${2:-}"
+  sleep 0.5
+  xdotool click --repeat 2 --delay 60 1
 }
 
 # Opens the tree's context menu on a row (pattern, optional after-pattern) and picks an entry.
@@ -136,14 +178,14 @@ menu() {
                                                  if (text ~ want && $6 == 1) { print $2 + int($4 / 2), $3 + int($5 / 2); exit } }' "$MORVANE_STATE_DUMP")
   [[ -n "$at" ]] || { shot "menu-without-$entry"; fail "the menu offers no enabled $entry"; }
   # shellcheck disable=SC2086
-  xdotool mousemove --sync $at click 1
+  click_at $at 1
 }
 
 # The middle of a named place of the window (button1, button2, check, input, output, selector).
 place_at() { awk -v want="$1" '$1 == "place" && $2 == want { print $3 + int($5 / 2), $4 + int($6 / 2) }' "$MORVANE_STATE_DUMP"; }
 click_place() {
   # shellcheck disable=SC2046
-  xdotool mousemove --sync $(place_at "$1") click 1
+  click_at $(place_at "$1") 1
 }
 
 # Waits for a message box whose text matches, and answers it with a key.
@@ -154,6 +196,12 @@ answer() {
   wait_no_state "^message .*$1"
 }
 
+# The texts of the tree's rows from the top, in view or not.
+row_texts() {
+  awk '$1 == "row" || $1 == "offrow" { text = $0; for (k = 0; k < ($1 == "row" ? 6 : 2); k++) sub(/^[^ ]+ /, "", text); print text }' \
+    "$MORVANE_STATE_DUMP"
+}
+
 clipboard() { xclip -o -selection clipboard 2>/dev/null; }
 
 # Closes the main window by its caption button and answers every question with its default
@@ -162,7 +210,7 @@ quit_program() {
   local wx wy ww rc
   focus_main
   read -r _ wx wy ww _ < <(state '^window ')
-  xdotool mousemove --sync $((wx + ww - 35)) $((wy + 11)) click 1
+  click_at $((wx + ww - 35)) $((wy + 11)) 1
   answer '确认退出吗' Return
   for _ in $(seq 300); do
     kill -0 "$pid" 2>/dev/null || break
