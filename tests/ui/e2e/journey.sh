@@ -51,7 +51,7 @@ add_item() {
   local parent=$1 name=$2 kind_keys=$3
   menu '^添    加' "^$parent"
   next_window "the add dialog"
-  xdotool type --delay 20 "$name"
+  paste_text "$name"
   # shellcheck disable=SC2086
   xdotool key Tab $kind_keys space
   shot "add-$name"
@@ -113,8 +113,8 @@ encrypt_and_decrypt() {
   focus_main
   click_row '^输    入' "^$lockname"
   click_place input
-  printf %s "$chinese" | xclip -selection clipboard
-  xdotool key ctrl+a ctrl+v
+  xdotool key ctrl+a
+  paste_text "$chinese"
   xdotool type --delay 15 "$typed"
   wait_state "^button$button 1 "
   shot "typed-$button"
@@ -188,8 +188,8 @@ wait_state '^bookname .*journey'
 row_texts >"$work/rows-before"
 note "saved"
 
-# ---- Quit, answering the questions (the book is saved again with its password).
-quit_program
+# ---- Quit, answering the questions (the book is saved again under its own password).
+quit_program "$bookpw"
 note "closed"
 
 # ---- Start again: log in; the book comes back as it was.
@@ -198,7 +198,11 @@ start_program
 next_window "the login dialog"
 xdotool type --delay 20 "$login"
 xdotool key Return
-# The run file keeps the last book's password under the login password.
+# The last book opens again; its own password is asked for, since it is not the login one.
+answer '通讯簿密码MD5验证未能通过' Return
+next_window "the book's password"
+xdotool type --delay 20 "$bookpw"
+xdotool key Return
 next_window "the main window"
 main=$last_window
 wait_state '^bookname .*journey'

@@ -202,16 +202,33 @@ row_texts() {
     "$MORVANE_STATE_DUMP"
 }
 
+# Enters text where the keyboard is, through the clipboard: xdotool's typing of Chinese
+# characters drops some when the machine is busy.
+paste_text() {
+  printf %s "$1" | xclip -selection clipboard
+  xdotool key ctrl+v
+}
+
 clipboard() { xclip -o -selection clipboard 2>/dev/null; }
 
 # Closes the main window by its caption button and answers every question with its default
-# (quit: yes; the book password: as preset, so the book is saved; notices: OK).
+# (quit: yes; notices: OK). The book is saved under the password given, or under the preset
+# one (the login password) without one.
 quit_program() {
-  local wx wy ww rc
+  local wx wy ww rc bookpw=${1:-}
   focus_main
   read -r _ wx wy ww _ < <(state '^window ')
   click_at $((wx + ww - 35)) $((wy + 11)) 1
   answer '确认退出吗' Return
+  if [[ -n "$bookpw" ]]; then
+    wait_state '^modal morvane::PasswordDialog'
+    for w in $(windows); do [[ $w == "$main" ]] || xdotool windowfocus --sync "$w"; done
+    sleep 0.2
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$bookpw"
+    xdotool key Return
+    wait_no_state '^modal morvane::PasswordDialog'
+  fi
   for _ in $(seq 300); do
     kill -0 "$pid" 2>/dev/null || break
     if grep -qE '^(message |modal morvane::PasswordDialog)' "$MORVANE_STATE_DUMP"; then
