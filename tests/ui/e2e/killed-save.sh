@@ -66,10 +66,10 @@ for attempt in $(seq 1 12); do
   xdotool key ctrl+s
   next_window "the book password"
   xdotool key Return
-  # Killed the moment the temporary file is there.
-  for _ in $(seq 20000); do
-    compgen -G "$book.tmp-*" >/dev/null && break
-  done
+  # Killed the moment the temporary file is there (the book is enciphered first, which takes
+  # a while under the sanitizers).
+  deadline=$((SECONDS + 60))
+  until compgen -G "$book.tmp-*" >/dev/null || ((SECONDS > deadline)); do :; done
   kill -KILL "$pid"
   wait "$pid" 2>/dev/null || true
   pid=
