@@ -6,7 +6,7 @@
 #
 #   first-start.sh <morvane executable> [artifact folder]
 #
-# Exit 77 (skipped) when xvfb-run, xdotool or xclip is missing.
+# Exit 77 (skipped) when Xvfb, xdotool or xclip is missing.
 set -euo pipefail
 
 exe=${1:?usage: first-start.sh <morvane executable> [artifact folder]}

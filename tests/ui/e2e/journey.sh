@@ -8,7 +8,7 @@
 #
 #   journey.sh <morvane executable> [artifact folder]
 #
-# Exit 77 (skipped) when xvfb-run, xdotool or xclip is missing.
+# Exit 77 (skipped) when Xvfb, xdotool or xclip is missing.
 set -euo pipefail
 
 exe=${1:?usage: journey.sh <morvane executable> [artifact folder]}

@@ -6,16 +6,30 @@
 # A script sets `artifacts` (may be empty) and `e2e_name`, sources this file with its own
 # arguments after them, then calls start_program.
 
-# Re-run under a virtual display; exit 77 (skipped) when a tool is missing.
+# Re-run under a virtual display of its own; exit 77 (skipped) when a tool is missing. The
+# server picks a free display number itself and reports it once it accepts clients, which
+# xvfb-run's guessing does not do reliably when tests start one after another; -noreset keeps
+# it from resetting (and refusing clients meanwhile) whenever the program ends.
 if [[ "${MORVANE_E2E_INNER:-}" != 1 ]]; then
-  for tool in xvfb-run xdotool xclip; do
+  for tool in Xvfb xdotool xclip; do
     if ! command -v "$tool" >/dev/null; then
       echo "SKIP: $tool is not installed"
       exit 77
     fi
   done
   export MORVANE_E2E_INNER=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 200); do [[ -s $display_file ]] && break; sleep 0.05; done
+  DISPLAY=:$(tr -d '[:space:]' <"$display_file")
+  export DISPLAY
+  rm -f "$display_file"
+  rc=0
+  "$0" "$@" || rc=$?
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  exit $rc
 fi
 
 work=$(mktemp -d)
