@@ -93,15 +93,11 @@ note "key generated"
 # ---- Its public key, through the clipboard into the lock.
 menu '^输出公钥' "^$keyname"
 answer '输出公钥OK' Return
-focus_main
-click_place input
-xdotool key ctrl+a ctrl+c
-sleep 0.3
+copy_box
 clipboard | grep -q 'This is Public Key N' || fail "the clipboard holds no public key: $(clipboard | head -3)"
 open_row "^$lockname"
 click_row '^输    入' "^$lockname"
-click_place input
-xdotool key ctrl+a ctrl+v
+paste_box
 answer '发现新公钥' Return
 wait_row '^N     值: [0-9A-F]' "^$lockname"
 shot lock-filled
@@ -120,22 +116,15 @@ encrypt_and_decrypt() {
   shot "typed-$button"
   click_place "button$button"
   answer "$3" Return
-  focus_main
-  click_place input
-  xdotool key ctrl+a ctrl+c
-  sleep 0.3
+  copy_box
   clipboard | grep -qE '^(N_SI|SIGN)' || fail "no armored text: $(clipboard | head -2)"
   shot "encrypted-$button"
   click_row '^输    入' "^$keyname"
-  click_place input
-  xdotool key ctrl+a ctrl+v
+  paste_box
   wait_state '^button1 1 解 密'
   click_place button1
   answer "$verdict" Return
-  focus_main
-  click_place input
-  xdotool key ctrl+a ctrl+c
-  sleep 0.3
+  copy_box
   [[ "$(clipboard)" == "$message" ]] || fail "decrypted '$(clipboard)', want '$message'"
   shot "decrypted-$button"
 }

@@ -223,6 +223,18 @@ paste_text() {
   xdotool key ctrl+v
 }
 
+# The whole text of the box on the clipboard, and the clipboard in place of the box's text.
+copy_box() {
+  focus_main
+  click_place input
+  xdotool key ctrl+a ctrl+c
+  sleep 0.3
+}
+paste_box() {
+  click_place input
+  xdotool key ctrl+a ctrl+v
+}
+
 clipboard() { xclip -o -selection clipboard 2>/dev/null; }
 
 # Closes the main window by its caption button and answers every question with its default
