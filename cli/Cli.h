@@ -8,7 +8,7 @@ namespace morvane::cli {
 enum ExitCode : int {
     kExitOk = 0,
     kExitFailure = 1,         // anything not listed below
-    kExitUsage = 2,           // bad command line, or a name that is no UTF-8
+    kExitUsage = 2,           // bad command line, a name that is no UTF-8, a path naming several items
     kExitWrongPassword = 3,
     kExitDamaged = 4,         // damaged or unreadable book file, or input that is no message or key text
     kExitBadSignature = 5,    // verification failed

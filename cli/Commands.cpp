@@ -185,7 +185,7 @@ int Find(Context& c, const std::string& path, unsigned mask, const char* what, N
         return Fail(kExitNotFound, "no " + std::string(what) + " \"" + path + "\" in " + c.path +
                                        (r.where.empty() || r.where == path ? "" : " (no \"" + r.where + "\")"));
     case ResolveError::Ambiguous:
-        return Fail(kExitNotFound, "\"" + r.where + "\" names " + std::to_string(r.matches) +
+        return Fail(kExitUsage, "\"" + r.where + "\" names " + std::to_string(r.matches) +
                                        " items in " + c.path + "; choose one with --dir, --lock or --key");
     }
     return kExitFailure;
