@@ -117,8 +117,10 @@ Resolved Resolve(const Book& book, const std::string& path, unsigned mask)
 std::string PathOf(const Book& book, Node n)
 {
     std::vector<std::string> labels;
+    // Printable first: its \xNN forms are shown, not read back, as no name typed on a
+    // terminal holds a control character.
     for (Node p = n; p && book.Parent(p); p = book.Parent(p))
-        labels.push_back(Escape(Utf8(book.Text(p))));
+        labels.push_back(Escape(Printable(book.Text(p))));
     std::string out;
     for (auto it = labels.rbegin(); it != labels.rend(); ++it)
         out += (out.empty() ? "" : "/") + *it;
