@@ -192,12 +192,19 @@ BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std
 
 namespace {
 LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path,
-                        std::vector<std::uint8_t>* release);
+                        std::vector<std::uint8_t>* release, FileLock* lock);
 }
 
 LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
 {
     const std::string where = Gbk(path);
+    // The lock is taken before the file is read, so that it guards what was read. A file
+    // another program holds (a writer at work) opens all the same, unlocked; a save then
+    // checks again. Reopening the open book keeps the lock it has.
+    FileLock lock;
+    const bool reopened = tree.bookLock.Covers(path);
+    if (!reopened)
+        (void)lock.Acquire(path);
     ReadError error = ReadError::None;
     auto file = ReadWholeFile(path, kBookFileReadLimit, &error);
     if (!file) {
@@ -215,7 +222,7 @@ LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
         Warn(tree, Gbk("读长度为") + "0:" + where);
         return {};
     }
-    return LoadContent(tree, *file, path, &*file);
+    return LoadContent(tree, *file, path, &*file, reopened ? nullptr : &lock);
 }
 
 namespace {
@@ -223,7 +230,7 @@ namespace {
 // LoadBookData; the file's buffer, when given, is wiped and released once deciphered, so that
 // it does not stay while the book is built (file is not looked at after that).
 LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path,
-                        std::vector<std::uint8_t>* release)
+                        std::vector<std::uint8_t>* release, FileLock* lock)
 {
     const std::string where = Gbk(path);
     if (file.size() < kMd5Size) {
@@ -272,6 +279,10 @@ LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const
     MendAfterRebuild(tree);
     RestartUndo(tree);
     tree.bookPath = path;
+    if (lock)
+        tree.bookLock = std::move(*lock);
+    else if (!tree.bookLock.Covers(path))
+        tree.bookLock.Reset();  // content from memory: which file it came from is unknown
     return {1, 1};
 }
 
@@ -279,7 +290,7 @@ LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const
 
 LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path)
 {
-    return LoadContent(tree, file, path, nullptr);
+    return LoadContent(tree, file, path, nullptr, nullptr);
 }
 
 int SaveBook(KeyTree& tree, const std::string& path)
@@ -292,10 +303,35 @@ int SaveBook(KeyTree& tree, const std::string& path)
         Warn(tree, TooLargeText("不能保存: ") + Gbk(path));
         return -1;
     }
-    if (encoded != 1 || !WriteFileAtomically(path, file)) {
+    if (encoded != 1) {
         Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path));
         return -1;
     }
+    // Another program may hold the file (writing it), or may have replaced it since this book
+    // was read from it: writing over it then would lose what that program wrote.
+    FileLock fresh;
+    FileLock* lock = &tree.bookLock;
+    if (!tree.bookLock.Covers(path)) {
+        lock = &fresh;
+        const FileLock::Status status = fresh.Acquire(path);
+        if (status == FileLock::Status::Busy) {
+            Warn(tree, Gbk("密钥簿正被另一个程序使用, 无法写入: ") + Gbk(path));
+            return -1;
+        }
+        const FileIdentity& known = tree.bookLock.Identity();
+        if (status == FileLock::Status::Locked && tree.bookLock.Path() == path && known.Known() &&
+            fresh.Identity() != known) {
+            Warn(tree, Gbk("密钥簿已被另一个程序修改, 无法写入: ") + Gbk(path));
+            return -1;
+        }
+    }
+    if (!lock->Replace(path, file)) {
+        Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path));
+        return -1;
+    }
+    // The open book's file stays locked across the save; a copy saved elsewhere is let go.
+    if (lock == &fresh && path == tree.bookPath)
+        tree.bookLock = std::move(fresh);
     return 1;
 }
 
@@ -307,6 +343,7 @@ bool NewBookCommand(KeyTree& tree)
     if (Ask(tree, Gbk("将删除当前通讯簿, 继续吗?"), MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
         return false;
     tree.bookPath.clear();
+    tree.bookLock.Reset();
     RemoveItems(tree, Node{});
     BuildEmptyBook(tree.book);
     // A new book keeps nothing of the old one: no marks, no pending cut or copy.

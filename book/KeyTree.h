@@ -19,6 +19,7 @@
 #include "crypto/CRandom.h"
 #include "crypto/Rijndael.h"
 #include "platform/Desktop.h"
+#include "platform/FileLock.h"
 
 namespace morvane {
 
@@ -75,6 +76,10 @@ public:
     std::string bookPath;        // native path of the open book; empty when never saved/opened
     std::string bookPassword;    // GBK
     std::string loginPassword;   // GBK
+    // The open book's file: locked while the book is open (when no other program held it at
+    // the time), and in any case the file the book was read from or last written to, so that
+    // a save never replaces a file another program wrote meanwhile (book/BookFile.h).
+    FileLock bookLock;
 
     // ---- Owned services
     CRijndael cipher;            // the book file's and the seed file's cipher

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,7 +61,7 @@ void SetAtomicFaultHook(AtomicFaultHook hook)
     g_faultHook = hook;
 }
 
-bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uint8_t> data)
+bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uint8_t> data, int* lockedFd)
 {
     if (linkOrPath.empty())
         return false;
@@ -94,13 +95,21 @@ bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uin
     bool ok = ::fchmod(fd, mode) == 0;
     ok = ok && !Injected(AtomicStep::Write, path) && WriteAll(fd, data.data(), data.size());
     ok = ok && !Injected(AtomicStep::Sync, path) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    // Nobody else can have the temporary file open yet, so this lock cannot be refused.
+    ok = ok && (!lockedFd || ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+    if (!lockedFd) {
+        ok = (::close(fd) == 0) && ok;
+    }
     ok = ok && !Injected(AtomicStep::Rename, path) && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
+        if (lockedFd)
+            ::close(fd);
         ::unlink(temp.c_str());
         return false;
     }
     SyncFolder(FolderOf(path));
+    if (lockedFd)
+        *lockedFd = fd;
     return true;
 }
 

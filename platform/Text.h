@@ -12,5 +12,8 @@ namespace morvane {
 std::string Gbk(std::string_view utf8);
 // GBK (GB18030) -> UTF-8. Invalid or truncated sequences are replaced by U+FFFD.
 std::string Utf8(std::string_view gbk);
+// True when text is well-formed UTF-8 (no overlong forms, surrogates or code points beyond
+// U+10FFFF, nothing truncated): exactly the texts Gbk() converts without a '?'.
+bool IsValidUtf8(std::string_view text);
 
 }  // namespace morvane

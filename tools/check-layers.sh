@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Include rules: Qt only in ui/ (and its tests); each layer includes only itself and the layers
-# below it: ui -> message -> book -> crypto -> bignum, with platform below all of them.
+# below it: ui and cli -> message -> book -> crypto -> bignum, with platform below all of them.
 set -u
 root=${1:-$(dirname "$0")/..}
 cd "$root" || exit 2
@@ -10,6 +10,7 @@ declare -A allowed=(
   [crypto]="crypto bignum platform"
   [book]="book crypto bignum platform"
   [message]="message book crypto bignum platform"
+  [cli]="cli message book crypto bignum platform"
 )
 bad=0
 for layer in "${!allowed[@]}"; do
@@ -27,6 +28,6 @@ while IFS= read -r hit; do
   echo "$hit: Qt outside ui/"
   bad=1
 done < <(grep -rnE '^#include\s*<Q|^#include\s*<qt' --include='*.h' --include='*.cpp' \
-          platform bignum crypto book message bench tests 2>/dev/null | grep -vE '^(tests|bench)/ui/')
+          platform bignum crypto book message cli bench tests 2>/dev/null | grep -vE '^(tests|bench)/ui/')
 if ((bad)); then exit 1; fi
 echo "layers: every include points down"

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileLock.h"
 #include "support/TempDataHome.h"
 
 using namespace morvane;
@@ -146,4 +147,28 @@ TEST(AtomicFile, ReadWholeFileHonoursTheLimitAndReportsWhy)
     auto empty = ReadWholeFile(path, 0, &error);
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
+}
+
+// A lock taken on a file stays with the file a replacement puts in its place, so that no
+// other writer can slip in between the rename and a new lock.
+TEST(FileLockTest, ReplaceKeepsTheLockOnTheNewFile)
+{
+    TempDataHome home;
+    const std::string path = home.File("book.Bk");
+    FileLock a, b;
+    EXPECT_EQ(a.Acquire(path), FileLock::Status::Missing);
+    ASSERT_TRUE(WriteFileAtomically(path, Bytes("one")));
+    ASSERT_EQ(a.Acquire(path), FileLock::Status::Locked);
+    EXPECT_EQ(b.Acquire(path), FileLock::Status::Busy);
+    ASSERT_TRUE(a.Replace(path, Bytes("two")));
+    EXPECT_EQ(Raw(path), Bytes("two"));
+    EXPECT_TRUE(a.Covers(path));
+    EXPECT_EQ(b.Acquire(path), FileLock::Status::Busy);
+    // A replacement behind the holder's back is seen.
+    ASSERT_TRUE(WriteFileAtomically(path, Bytes("three")));
+    EXPECT_FALSE(a.Covers(path));
+    EXPECT_EQ(b.Acquire(path), FileLock::Status::Locked);
+    a.Release();
+    EXPECT_EQ(a.Acquire(path), FileLock::Status::Busy);
+    EXPECT_EQ(a.Acquire(home.Path()), FileLock::Status::Failed);  // a folder
 }

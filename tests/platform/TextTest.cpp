@@ -49,3 +49,16 @@ TEST(Text, InvalidInputIsReplacedNotDropped)
         big += "密";
     EXPECT_EQ(Utf8(Gbk(big)), big);
 }
+
+// Names typed on a terminal are checked before they reach the book: anything Gbk() would turn
+// into '?' must be caught, and nothing it converts faithfully refused.
+TEST(Text, Utf8CheckMatchesWhatConvertsFaithfully)
+{
+    for (const char* good : {"", "Alice", "目录A/对方1", "\xF0\x9F\x94\x91 key", "\xF4\x8F\xBF\xBF", "\xEF\xBF\xBD"}) {
+        EXPECT_TRUE(IsValidUtf8(good)) << good;
+        EXPECT_EQ(Utf8(Gbk(good)), good);
+    }
+    for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80",
+                            "abc\xE7\x9B", "\x80", "Alice\xFF"})
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix, then checks that the program, the desktop entry,
 # the metainfo and the icons are where desktops look for them and that the freedesktop
-# validators accept them.
+# validators accept them, and that the terminal program comes with its manual page and bash
+# completion.
 #   check-install.sh <cmake> <build dir> <scratch prefix>
 set -euo pipefail
 cmake=$1 build=$2 prefix=$3
@@ -32,6 +33,19 @@ for s in 16 22 24 32 48 64 128 256; do
   [ -f "$png" ] || fail "icon ${s}x${s} missing"
   [ "$(png_size "$png")" = "${s}x${s}" ] || fail "icon ${s}x${s} is $(png_size "$png")"
 done
+
+[ -x "$prefix/bin/morvane-cli" ] || fail "bin/morvane-cli missing"
+"$prefix/bin/morvane-cli" --version >/dev/null || fail "morvane-cli does not run"
+man1="$prefix/share/man/man1/morvane-cli.1"
+[ -f "$man1" ] || fail "morvane-cli manual page missing"
+if command -v groff >/dev/null; then
+  warnings=$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z "$man1" 2>&1)
+  [ -z "$warnings" ] || fail "manual page: $warnings"
+fi
+completion="$prefix/share/bash-completion/completions/morvane-cli"
+[ -f "$completion" ] || fail "morvane-cli bash completion missing"
+bash -n "$completion" || fail "bash completion does not parse"
+bash -c "source '$completion' && complete -p morvane-cli" >/dev/null || fail "completion not registered"
 
 grep -qx "Icon=$id" "$desktop" || fail "desktop entry names another icon"
 grep -qx "Exec=morvane" "$desktop" || fail "desktop entry starts another program"

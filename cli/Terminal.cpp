@@ -1,0 +1,223 @@
+#include "cli/Terminal.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/Text.h"
+#include "platform/Wipe.h"
+
+namespace morvane::cli {
+
+std::atomic<bool> g_interrupted{false};
+
+namespace {
+
+void OnInterrupt(int)
+{
+    g_interrupted.store(true);
+}
+
+std::uint64_t SteadyMs()
+{
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
+// One line from fd, without its line break; nullopt on a read error or an over-long line.
+std::optional<std::string> ReadLine(int fd)
+{
+    std::string line;
+    line.reserve(4097);  // no reallocation leaves a copy behind
+    for (;;) {
+        char c;
+        const ssize_t r = ::read(fd, &c, 1);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            Wipe(line);
+            return std::nullopt;
+        }
+        if (r == 0 || c == '\n')
+            break;
+        if (line.size() >= 4096) {
+            Wipe(line);
+            return std::nullopt;
+        }
+        line += c;
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+// Asks on the terminal with echo off. nullopt when it cannot be read.
+std::optional<std::string> AskTerminal(int tty, const std::string& prompt)
+{
+    (void)WriteAll(tty, prompt);
+    termios old{};
+    const bool haveOld = ::tcgetattr(tty, &old) == 0;
+    if (haveOld) {
+        termios quiet = old;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        ::tcsetattr(tty, TCSAFLUSH, &quiet);
+    }
+    auto line = ReadLine(tty);
+    if (haveOld)
+        ::tcsetattr(tty, TCSAFLUSH, &old);
+    return line;
+}
+
+}  // namespace
+
+void InstallInterruptHandlers()
+{
+    struct sigaction sa{};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    // A reader that went away is an error of the write, not the end of the process.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+MsgAnswer TerminalDesktop::MessageBox(const std::string& text, const std::string&, MsgIcon, MsgButtons buttons)
+{
+    messages.push_back(text);
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return MsgAnswer::Ok;
+    case MsgButtons::OkCancel:
+        return consent ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel:
+        return consent ? MsgAnswer::Yes : MsgAnswer::No;
+    }
+    return MsgAnswer::Cancel;
+}
+
+std::uint32_t TerminalDesktop::TickCount()
+{
+    return static_cast<std::uint32_t>(SteadyMs());
+}
+
+std::time_t TerminalDesktop::Now()
+{
+    return std::time(nullptr);
+}
+
+void TerminalProgress::StatusTextChanged(const std::string& text)
+{
+    const std::uint64_t now = SteadyMs();
+    if (shown_ && now - lastMs_ < 100)
+        return;
+    lastMs_ = now;
+    shown_ = true;
+    // Clears to the end of the line: the new text may be shorter.
+    (void)WriteAll(STDERR_FILENO, "\r" + Utf8(text) + "\x1b[K");
+}
+
+void TerminalProgress::Finish()
+{
+    if (shown_)
+        (void)WriteAll(STDERR_FILENO, "\n");
+    shown_ = false;
+}
+
+bool IsTerminal(int fd)
+{
+    return ::isatty(fd) == 1;
+}
+
+std::optional<std::string> ReadPassword(const PasswordSource& source, const std::string& prompt, bool confirm,
+                                        PasswordError& error)
+{
+    error = PasswordError::None;
+    std::optional<std::string> entry;
+    if (source.fd >= 0) {
+        entry = ReadLine(source.fd);
+        if (!entry) {
+            error = PasswordError::Unreadable;
+            return std::nullopt;
+        }
+    } else {
+        const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+        if (tty < 0) {
+            error = PasswordError::NoTerminal;
+            return std::nullopt;
+        }
+        entry = AskTerminal(tty, prompt);
+        if (entry && confirm) {
+            auto again = AskTerminal(tty, "Repeat the password: ");
+            if (!again || *again != *entry) {
+                if (again)
+                    Wipe(*again);
+                Wipe(*entry);
+                ::close(tty);
+                error = PasswordError::Mismatch;
+                return std::nullopt;
+            }
+            Wipe(*again);
+        }
+        ::close(tty);
+        if (!entry) {
+            error = PasswordError::Unreadable;
+            return std::nullopt;
+        }
+    }
+    WipeOnExit wipe{*entry};
+    if (!IsValidUtf8(*entry)) {
+        error = PasswordError::NotUtf8;
+        return std::nullopt;
+    }
+    if (entry->empty()) {
+        error = PasswordError::Empty;
+        return std::nullopt;
+    }
+    return Gbk(*entry);
+}
+
+std::optional<std::string> ReadAll(int fd, std::size_t limit)
+{
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t r = ::read(fd, buffer, sizeof buffer);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (r == 0)
+            return data;
+        if (data.size() + static_cast<std::size_t>(r) > limit)
+            return std::nullopt;
+        data.append(buffer, static_cast<std::size_t>(r));
+    }
+}
+
+bool WriteAll(int fd, const std::string& data)
+{
+    const char* p = data.data();
+    std::size_t n = data.size();
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace morvane::cli
