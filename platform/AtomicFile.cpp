@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -52,6 +54,30 @@ void SyncFolder(const std::string& folder)
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+// Temporary files of earlier replacements of path that a crash left behind. Only names of
+// our own pattern, only regular files, and only old ones: a replacement cannot still be
+// writing one after this long.
+void RemoveLeftovers(const std::string& path)
+{
+    constexpr time_t kStaleSeconds = 10 * 60;
+    const std::string folder = FolderOf(path);
+    const std::string prefix = path.substr(path.find_last_of('/') + 1) + ".tmp-";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string leftover = folder + "/" + name;
+        struct stat st;
+        if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleSeconds)
+            ::unlink(leftover.c_str());
+    }
+    ::closedir(dir);
 }
 
 } // namespace
@@ -108,6 +134,7 @@ bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uin
         return false;
     }
     SyncFolder(FolderOf(path));
+    RemoveLeftovers(path);
     if (lockedFd)
         *lockedFd = fd;
     return true;

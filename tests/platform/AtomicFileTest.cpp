@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <ctime>
 
 #include "platform/AtomicFile.h"
 #include "platform/FileLock.h"
@@ -79,6 +81,27 @@ TEST(AtomicFile, WritesReplacesAndReadsBack)
     ASSERT_TRUE(WriteFileAtomically(link, Bytes("via link")));
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(Raw(path), Bytes("via link"));
+}
+
+TEST(AtomicFile, OldLeftoversOfAKilledWriteGoWithTheNextOne)
+{
+    TempDataHome home;
+    const std::string path = home.File("book.Bk");
+    auto leave = [&](const std::string& name, int ageSeconds) {
+        std::ofstream(home.File(name)) << "half a book";
+        const timespec old[2] = {{time(nullptr) - ageSeconds, 0}, {time(nullptr) - ageSeconds, 0}};
+        utimensat(AT_FDCWD, home.File(name).c_str(), old, 0);
+    };
+    leave("book.Bk.tmp-Ab3xYz", 3600);    // a crash an hour ago: removed
+    leave("book.Bk.tmp-Qr7sTu", 5);       // may be another writer's, still going: kept
+    leave("other.Bk.tmp-Ab3xYz", 3600);   // another file's: kept
+    leave("book.Bk.tmp-Ab3xYz7", 3600);   // not our pattern: kept
+    ASSERT_TRUE(WriteFileAtomically(path, Bytes("saved")));
+    EXPECT_FALSE(fs::exists(home.File("book.Bk.tmp-Ab3xYz")));
+    EXPECT_TRUE(fs::exists(home.File("book.Bk.tmp-Qr7sTu")));
+    EXPECT_TRUE(fs::exists(home.File("other.Bk.tmp-Ab3xYz")));
+    EXPECT_TRUE(fs::exists(home.File("book.Bk.tmp-Ab3xYz7")));
+    EXPECT_EQ(Raw(path), Bytes("saved"));
 }
 
 TEST(AtomicFile, FailureAtAnyStepLeavesTheOldFileByteIdentical)
