@@ -464,7 +464,8 @@ void BookView::StartDrag(Node item)
     image.setDevicePixelRatio(dpr);
     image.fill(Qt::transparent);
     viewport()->render(&image, QPoint(), QRegion(r), QWidget::DrawChildren);
-    auto* label = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
+    // A window of its own, parented so that Wayland places it relative to the view.
+    auto* label = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
     label->setAttribute(Qt::WA_TranslucentBackground);
     label->setAttribute(Qt::WA_ShowWithoutActivating);
     label->setPixmap(image);
