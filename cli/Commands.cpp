@@ -744,13 +744,7 @@ int Decrypt(Context& c)
     }
 
     tree.markedParent = key;
-    // The hex part is right-aligned to whole lock blocks; for a modulus whose transmitted
-    // blocks are longer, the fill is leading zeros (as the window reads it).
-    const std::size_t blockBytes = TransmittedBlockBytes(tree.engine[0]);
-    std::size_t skip = blockBytes ? sealed.size() % blockBytes : 0;
-    for (std::size_t i = 0; i < skip; ++i)
-        if (sealed[i] != 0)
-            skip = 0;
+    const std::size_t skip = LeadingBlockFill(tree.engine[0], sealed);
     std::vector<std::uint8_t> opened;
     WipeOnExit wipeOpened{opened};
     std::size_t openedLength = 0;

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/AtomicFile.h"
 #include "platform/Text.h"
 #include "platform/Wipe.h"
 
@@ -205,19 +206,7 @@ std::optional<std::string> ReadAll(int fd, std::size_t limit)
 
 bool WriteAll(int fd, const std::string& data)
 {
-    const char* p = data.data();
-    std::size_t n = data.size();
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
+    return morvane::WriteAll(fd, data.data(), data.size());
 }
 
 }  // namespace morvane::cli

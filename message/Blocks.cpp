@@ -96,6 +96,16 @@ std::uint32_t TransmittedBlockBytes(const CRSA& engine)
     return 4 * engine.N.length;
 }
 
+std::size_t LeadingBlockFill(const CRSA& engine, const std::vector<std::uint8_t>& sealed)
+{
+    const std::size_t blockBytes = TransmittedBlockBytes(engine);
+    const std::size_t fill = blockBytes ? sealed.size() % blockBytes : 0;
+    for (std::size_t i = 0; i < fill; ++i)
+        if (sealed[i] != 0)
+            return 0;
+    return fill;
+}
+
 int PutBlockField(KeyTree& tree, BigInt& number, const std::uint8_t* bytes, int& position, std::uint32_t count,
                   std::int32_t row)
 {

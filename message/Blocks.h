@@ -40,6 +40,11 @@ void CountBlocks(std::uint64_t length, std::uint32_t m, std::int32_t& serial, st
 // Bytes of one transmitted block: 4 per word of the engine's N.
 std::uint32_t TransmittedBlockBytes(const CRSA& engine);
 
+// The leading bytes to skip in an armored text's blocks: its hex part is right-aligned to
+// whole lock blocks (bit length / 8 bytes), so for a modulus whose transmitted blocks are
+// longer the fill is leading zeros. 0 when the fill is not all zeros.
+std::size_t LeadingBlockFill(const CRSA& engine, const std::vector<std::uint8_t>& sealed);
+
 // Writes count bytes into number so that they end at byte position `position` (counted from
 // the least significant byte) and moves position down by count. A field value's least
 // significant byte (bytes[0]) lands lowest; for the message bytes (row 36) bytes[0] lands

@@ -230,13 +230,7 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
                 return 1;
             prefix = " <" + book.Text(lock) + Gbk("> 的签字通过验证, ");
         }
-        // The hex part is right-aligned to whole lock blocks (bit length / 8 bytes); for a
-        // modulus whose transmitted blocks are longer than that, the fill is leading zeros.
-        const std::size_t blockBytes = TransmittedBlockBytes(tree.engine[0]);
-        std::size_t skip = blockBytes ? sealed.size() % blockBytes : 0;
-        for (std::size_t i = 0; i < skip; ++i)
-            if (sealed[i] != 0)
-                skip = 0;
+        const std::size_t skip = LeadingBlockFill(tree.engine[0], sealed);
         std::vector<std::uint8_t> opened;
         std::size_t openedLength = 0;
         if (DecryptMessage(tree, tree.engine[0], opened, openedLength, sealed.data() + skip, sealed.size() - skip, 2,

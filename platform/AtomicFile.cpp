@@ -31,8 +31,11 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n)
+} // namespace
+
+bool WriteAll(int fd, const void* data, std::size_t n)
 {
+    const auto* p = static_cast<const std::uint8_t*>(data);
     while (n > 0) {
         const ssize_t w = ::write(fd, p, n);
         if (w < 0) {
@@ -45,6 +48,8 @@ bool WriteAll(int fd, const std::uint8_t* p, std::size_t n)
     }
     return true;
 }
+
+namespace {
 
 // The folder's entry for the renamed file reaches the disk only with the folder synced.
 void SyncFolder(const std::string& folder)

@@ -20,6 +20,9 @@ namespace morvane {
 // writer keeps the book locked across its replacement (platform/FileLock.h).
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data, int* lockedFd = nullptr);
 
+// Writes all n bytes to fd, going on after short writes and interruptions; false on error.
+bool WriteAll(int fd, const void* data, std::size_t n);
+
 enum class ReadError { None, Open, TooLarge, Read };
 
 // The whole content of a file of at most maxSize bytes; nullopt when it cannot be opened or

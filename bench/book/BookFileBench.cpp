@@ -24,6 +24,7 @@
 
 #include <unistd.h>
 
+#include "bench/support/KeyNumbers.h"
 #include "book/BookFile.h"
 #include "book/Queries.h"
 #include "book/Records.h"
@@ -50,15 +51,6 @@ const std::string& Folder()
     return dir;
 }
 
-std::string Hex(std::mt19937& rng, int digits)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string s(1, kDigits[1 + rng() % 15]);
-    while (static_cast<int>(s.size()) < digits)
-        s += kDigits[rng() % 16];
-    return s;
-}
-
 // A book of `keys` keys in directories of 50, every number line filled; half of the keys
 // show the details of a last message.
 KeyTree& BookOf(int keys)
@@ -78,14 +70,9 @@ KeyTree& BookOf(int keys)
             dir = b.Insert(root, ItemKind::Directory, Gbk("目录") + std::to_string(k / 50 + 1));
         Node key = AddRecord(b, dir, KindCode(ItemKind::Key), Gbk("我的钥匙") + std::to_string(k + 1),
                              1767225600 - static_cast<std::time_t>(rng() % 100000000));
-        SetField(b, key, KindCode(ItemKind::ModulusField), Hex(rng, 256));
-        SetField(b, key, KindCode(ItemKind::PublicExponentField), Hex(rng, 64));
-        SetField(b, key, KindCode(ItemKind::PrivateExponentField), Hex(rng, 256));
-        SetField(b, key, KindCode(ItemKind::PrimePField), Hex(rng, 128));
-        SetField(b, key, KindCode(ItemKind::PrimeQField), Hex(rng, 128));
-        SetField(b, key, KindCode(ItemKind::CoefficientField), Hex(rng, 128));
+        bench::FillKeyNumbers(b, key, rng);
         if (rng() % 2)
-            SetField(b, key, KindCode(ItemKind::OutputField), Hex(rng, 260));
+            SetField(b, key, KindCode(ItemKind::OutputField), bench::RandomHex(rng, 260));
     }
     b.Expand(root, true);
     t.bookPassword = "benchmark password";

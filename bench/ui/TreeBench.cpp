@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/KeyNumbers.h"
 #include "book/BookFile.h"
 #include "book/KeyTree.h"
 #include "book/Marking.h"
@@ -79,15 +80,6 @@ struct Phase {
     }
 };
 
-std::string Hex(std::mt19937& rng, int digits)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string s(1, kDigits[1 + rng() % 15]);
-    while (static_cast<int>(s.size()) < digits)
-        s += kDigits[rng() % 16];
-    return s;
-}
-
 const char kPassword[] = "benchmark password";
 
 struct BookBytes {
@@ -114,14 +106,9 @@ const BookBytes& Bytes()
             }
             const Node key = AddRecord(b, dir, KindCode(ItemKind::Key), Gbk("我的钥匙") + std::to_string(k + 1),
                                        1767225600 - static_cast<std::time_t>(rng() % 100000000));
-            SetField(b, key, KindCode(ItemKind::ModulusField), Hex(rng, 256));
-            SetField(b, key, KindCode(ItemKind::PublicExponentField), Hex(rng, 64));
-            SetField(b, key, KindCode(ItemKind::PrivateExponentField), Hex(rng, 256));
-            SetField(b, key, KindCode(ItemKind::PrimePField), Hex(rng, 128));
-            SetField(b, key, KindCode(ItemKind::PrimeQField), Hex(rng, 128));
-            SetField(b, key, KindCode(ItemKind::CoefficientField), Hex(rng, 128));
+            bench::FillKeyNumbers(b, key, rng);
             if (rng() % 2)
-                SetField(b, key, KindCode(ItemKind::OutputField), Hex(rng, 260));
+                SetField(b, key, KindCode(ItemKind::OutputField), bench::RandomHex(rng, 260));
         }
         b.Expand(root, true);
         b.SetFirstVisible(middle);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/KeyNumbers.h"
 #include "book/Editing.h"
 #include "book/KeyTree.h"
 #include "book/Queries.h"
@@ -21,16 +22,6 @@ namespace {
 
 constexpr int kDirectories = 100;
 constexpr int kKeysPerDirectory = 100;
-
-std::string Hex(std::mt19937& rng, int digits)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string s(static_cast<std::size_t>(digits), '0');
-    for (char& c : s)
-        c = kDigits[rng() % 16];
-    s[0] = 'F';
-    return s;
-}
 
 // A book of 10,000 keys with 1024-bit values, in 100 directories.
 KeyTree& BigTree()
@@ -44,12 +35,7 @@ KeyTree& BigTree()
             Node dir = book.Insert(root, ItemKind::Directory, "dir" + std::to_string(d));
             for (int k = 0; k < kKeysPerDirectory; ++k) {
                 Node key = AddRecord(book, dir, KindCode(ItemKind::Key), "key" + std::to_string(k), 1767225600);
-                SetField(book, key, KindCode(ItemKind::ModulusField), Hex(rng, 256));
-                SetField(book, key, KindCode(ItemKind::PublicExponentField), Hex(rng, 64));
-                SetField(book, key, KindCode(ItemKind::PrivateExponentField), Hex(rng, 256));
-                SetField(book, key, KindCode(ItemKind::PrimePField), Hex(rng, 128));
-                SetField(book, key, KindCode(ItemKind::PrimeQField), Hex(rng, 128));
-                SetField(book, key, KindCode(ItemKind::CoefficientField), Hex(rng, 128));
+                bench::FillKeyNumbers(book, key, rng);
             }
         }
         book.Expand(root, true);
