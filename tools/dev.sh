@@ -33,9 +33,16 @@ install_missing() {
 
 jobs=$(nproc)
 
+# ccache, where installed, lets several work trees share one compile cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+fi
+
 build() { # build <dir> [cmake options...]
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
