@@ -29,3 +29,22 @@ function(morvane_tests name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 1800)
 endfunction()
+
+# morvane_install_manpage(<page.1>)
+# Installs a manual page into man1, compressed as distributions ship them (gzip -n keeps the
+# bytes reproducible); uncompressed where gzip is missing.
+find_program(MORVANE_GZIP gzip)
+function(morvane_install_manpage page)
+  include(GNUInstallDirs)
+  if(MORVANE_GZIP)
+    get_filename_component(name ${page} NAME)
+    set(gz ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+    add_custom_command(OUTPUT ${gz}
+                       COMMAND ${MORVANE_GZIP} -9nc ${CMAKE_CURRENT_SOURCE_DIR}/${page} > ${gz}
+                       DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${page} VERBATIM)
+    add_custom_target(manpage_${name} ALL DEPENDS ${gz})
+    install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endfunction()

@@ -4,6 +4,8 @@
 #   tools/dev.sh test   install what is missing, build, run every test
 #                       (plain build, then the AddressSanitizer/UBSan build;
 #                        MORVANE_SANITIZE=0 skips the second)
+#   tools/dev.sh package  install what is missing, build, make the Debian package
+#                       build/morvane_<version>_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +14,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           # the window, its pictures and installed files
           qt6-base-dev qt6-svg-dev libgl-dev librsvg2-bin desktop-file-utils appstream python3
           # running the window without a screen, driving and photographing it
-          xvfb xauth xdotool xclip x11-apps imagemagick)
+          xvfb xauth xdotool xclip x11-apps imagemagick
+          # the Debian package and its checks
+          dpkg-dev lintian)
 
 install_missing() {
   local missing=() sudo=""
@@ -63,8 +67,14 @@ case "${1:-}" in
         ctest --test-dir build-asan --output-on-failure -j "$jobs"
     fi
     ;;
+  package)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    (cd build && cpack -G DEB)
+    ls build/morvane_*.deb
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

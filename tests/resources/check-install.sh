@@ -36,12 +36,15 @@ done
 
 [ -x "$prefix/bin/morvane-cli" ] || fail "bin/morvane-cli missing"
 "$prefix/bin/morvane-cli" --version >/dev/null || fail "morvane-cli does not run"
-man1="$prefix/share/man/man1/morvane-cli.1"
-[ -f "$man1" ] || fail "morvane-cli manual page missing"
-if command -v groff >/dev/null; then
-  warnings=$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z "$man1" 2>&1)
-  [ -z "$warnings" ] || fail "manual page: $warnings"
-fi
+for page in morvane-cli morvane; do
+  man1="$prefix/share/man/man1/$page.1"
+  [ -f "$man1" ] || man1=$man1.gz
+  [ -f "$man1" ] || fail "$page manual page missing"
+  if command -v groff >/dev/null; then
+    warnings=$(zcat -f "$man1" | LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "$page manual page: $warnings"
+  fi
+done
 completion="$prefix/share/bash-completion/completions/morvane-cli"
 [ -f "$completion" ] || fail "morvane-cli bash completion missing"
 bash -n "$completion" || fail "bash completion does not parse"
