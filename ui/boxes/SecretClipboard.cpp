@@ -12,6 +12,7 @@ namespace morvane {
 namespace {
 
 const QString kHintFormat = QStringLiteral("x-kde-passwordManagerHint");
+const char* const kMarkProperty = "morvaneSecret";
 
 // A digest rather than the text: the guard holds no copy of the secret.
 QByteArray DigestOf(const QString& text)
@@ -27,11 +28,14 @@ QByteArray DigestOf(const QString& text)
 void MarkSecret(QMimeData& data)
 {
     data.setData(kHintFormat, QByteArrayLiteral("secret"));
+    data.setProperty(kMarkProperty, true);
 }
 
 bool IsMarkedSecret(const QMimeData* data)
 {
-    return data && data->data(kHintFormat) == QByteArrayLiteral("secret");
+    // Our own mark on our own data: asking another program's clipboard for the hint would
+    // wait on that program at every change of the clipboard.
+    return data && data->property(kMarkProperty).toBool();
 }
 
 SecretClipboard::SecretClipboard(QObject* parent) : QObject(parent)
@@ -76,12 +80,10 @@ void SecretClipboard::Changed(QClipboard::Mode mode)
     if (!slot || !board)
         return;
     const QMimeData* data = board->mimeData(mode);
-    if (!IsMarkedSecret(data)) {
-        // Something else took its place: nothing of ours to clear any more.
-        slot->timer.stop();
-        slot->digest.clear();
+    // Anything else copied since leaves a waiting secret waiting: a clipboard manager may have
+    // taken the same text over, and the expiry looks at what the clipboard holds then.
+    if (!IsMarkedSecret(data))
         return;
-    }
     slot->digest = DigestOf(data->text());
     slot->timer.start(delay_);
 }

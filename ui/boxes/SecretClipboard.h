@@ -14,9 +14,9 @@ class QMimeData;
 
 namespace morvane {
 
-// Adds the secret hint to data.
+// Adds the secret hint to data (and marks it as the program's own secret).
 void MarkSecret(QMimeData& data);
-// Whether data carries the secret hint.
+// Whether data is a secret MarkSecret marked.
 bool IsMarkedSecret(const QMimeData* data);
 
 class SecretClipboard : public QObject {

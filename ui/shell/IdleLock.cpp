@@ -65,7 +65,7 @@ IdleLock::IdleLock(MainWindow& window, KeyTree& tree, Desktop& desktop, QObject*
     connect(action_, &QAction::triggered, this, &IdleLock::Lock);
     window_.addAction(action_);
 
-    cover_ = new QLabel(QStringLiteral("锁定"), &window_);
+    cover_ = new QLabel(QStringLiteral("已锁定"), &window_);
     cover_->setObjectName(QStringLiteral("lockCover"));
     cover_->setAlignment(Qt::AlignCenter);
     cover_->setAutoFillBackground(true);
