@@ -7,6 +7,8 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QMimeData>
+#include <QSpinBox>
+#include <QTimer>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +26,7 @@
 #include "ui/boxes/IoBox.h"
 #include "ui/boxes/SecretClipboard.h"
 #include "ui/common/Preferences.h"
+#include "ui/dialogs/PreferencesDialog.h"
 #include "ui/shell/IdleLock.h"
 #include "ui/shell/LockRules.h"
 #include "ui/shell/MainWindow.h"
@@ -289,4 +292,23 @@ TEST(Preferences, DamagedFilesGiveTheDefaults)
     MainWindow window(tree, desk);
     EXPECT_EQ(window.Guards()->Current(), (Preferences{45, 0}));
     EXPECT_EQ(window.Guards()->Clipboard().Delay(), 45s);
+}
+
+// The window menu's preferences entry: OK applies the two delays and writes the file.
+TEST_F(SafeguardsTest, PreferencesDialogAppliesAndSaves)
+{
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(dialog->Values(), Preferences{});
+        dialog->clipboardField()->setValue(12);
+        dialog->lockField()->setValue(0);
+        dialog->accept();
+    });
+    QAction* entry = window->findChild<QAction*>(QStringLiteral("preferences"));
+    ASSERT_TRUE(entry);
+    entry->trigger();
+    EXPECT_EQ(window->Guards()->Clipboard().Delay(), 12s);
+    EXPECT_EQ(LoadPreferences(), (Preferences{12, 0}));
+    EXPECT_TRUE(desk.messages.empty());
 }
