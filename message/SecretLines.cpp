@@ -10,15 +10,12 @@ bool IsSecretLine(const Book& book, Node line)
         switch (static_cast<ItemKind>(book.Kind(n))) {
         case ItemKind::Key:
         case ItemKind::Signature:
-        case ItemKind::Police:
-            return true;
+        case ItemKind::Police: return true;
         case ItemKind::BookRoot:
         case ItemKind::Directory:
         case ItemKind::Lock:
-        case ItemKind::AltDirectory:
-            return false;
-        default:
-            break;
+        case ItemKind::AltDirectory: return false;
+        default: break;
         }
     }
     return false;

@@ -72,11 +72,11 @@ Preferences LoadPreferences(const std::string& path)
         if (v.typeId() != QMetaType::QString)
             return fallback;
         const QByteArray text = v.toString().toUtf8();
-        return PreferenceValue(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                               fallback, lo, hi);
+        return PreferenceValue(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), fallback, lo,
+                               hi);
     };
-    prefs.clipboardSeconds = read(kClipboardKey, Preferences::kClipboardDefault, Preferences::kClipboardMin,
-                                  Preferences::kClipboardMax);
+    prefs.clipboardSeconds =
+        read(kClipboardKey, Preferences::kClipboardDefault, Preferences::kClipboardMin, Preferences::kClipboardMax);
     prefs.lockMinutes = read(kLockKey, Preferences::kLockDefault, Preferences::kLockMin, Preferences::kLockMax);
     return prefs;
 }

@@ -25,8 +25,8 @@ PreferencesDialog::PreferencesDialog(const Preferences& prefs, QWidget* parent) 
 {
     setObjectName(QStringLiteral("preferencesDialog"));
     setWindowTitle(QStringLiteral("首选项"));
-    clipboard_ = Field("clipboardSeconds", Preferences::kClipboardMin, Preferences::kClipboardMax,
-                       prefs.clipboardSeconds, this);
+    clipboard_ =
+        Field("clipboardSeconds", Preferences::kClipboardMin, Preferences::kClipboardMax, prefs.clipboardSeconds, this);
     lock_ = Field("lockMinutes", Preferences::kLockMin, Preferences::kLockMax, prefs.lockMinutes, this);
 
     auto* form = new QFormLayout;

@@ -41,10 +41,8 @@ bool IsInput(QEvent::Type type)
     case QEvent::TabletPress:
     case QEvent::TabletMove:
     case QEvent::TabletRelease:
-    case QEvent::InputMethod:
-        return true;
-    default:
-        return false;
+    case QEvent::InputMethod: return true;
+    default: return false;
     }
 }
 
