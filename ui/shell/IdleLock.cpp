@@ -6,6 +6,9 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QWindow>
+#include <algorithm>
+#include <optional>
+#include <string>
 
 #include "book/KeyTree.h"
 #include "platform/Desktop.h"
