@@ -4,6 +4,7 @@
 #include "book/KeyTree.h"
 #include "book/Queries.h"
 #include "message/Boxes.h"
+#include "message/SecretLines.h"
 #include "message/SingleStep.h"
 #include "platform/Text.h"
 
@@ -143,6 +144,7 @@ int DescribeLine(KeyTree& tree, Node p, int columns, LineDisplay& display)
     display.button1Label.clear();
     display.button2Label.clear();
     display.checkLabel.clear();
+    display.input.secret = display.output.secret = IsSecretLine(book, p);
 
     const std::int32_t kind = book.Kind(p);
     if (ItemClass(book, p) != 3) {

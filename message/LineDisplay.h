@@ -18,6 +18,8 @@ struct BoxDisplay {
     bool hasSelection = false;   // select [selStart, selStart + selLength) in text (bytes of
     std::uint32_t selStart = 0;  // the GBK text; the box converts them to characters)
     std::uint32_t selLength = 0;
+    bool secret = false;         // the text belongs to a private key's record: copies of it are
+                                 // marked secret and do not stay on the clipboard
 };
 
 // The strength selector's entries, in order; the display picks one.

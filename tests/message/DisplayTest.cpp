@@ -261,3 +261,23 @@ TEST(Display, AFailedDisplayLeavesNoLineToWriteInto)
     EXPECT_EQ(book.Text(note), noteText);
     EXPECT_EQ(book.Text(w.Line(lock, ItemKind::InputField)), Gbk("输    入: "));
 }
+
+// Lines of a private key's record (output, private numbers, detail rows, the record's own
+// line) are marked secret for the clipboard; a lock's and a directory's are not.
+TEST(Display, KeyLinesAreSecretLockLinesAreNot)
+{
+    Window w;
+    const Node lock = w.mb.AddLock(w.mb.dir, "对方", KeyOf(1024, 1));
+    const Node key = w.mb.AddKey(w.mb.dir, "我的", KeyOf(1024, 0));
+    for (Node secret : {w.Line(key, ItemKind::OutputField), w.Line(key, ItemKind::PrivateExponentField),
+                        w.Row(key, ItemKind::PreDetails, ItemKind::BlockTextRow), key}) {
+        ASSERT_EQ(w.Show(secret), 0);
+        EXPECT_TRUE(w.display.input.visible ? w.display.input.secret : w.display.output.secret)
+            << w.Utf(w.mb.tree.book.Text(secret));
+    }
+    for (Node plain : {w.Line(lock, ItemKind::OutputField), w.Line(lock, ItemKind::ModulusField),
+                       w.Row(lock, ItemKind::PostDetails, ItemKind::DigestRow), w.mb.dir}) {
+        ASSERT_EQ(w.Show(plain), 0);
+        EXPECT_FALSE(w.display.input.secret || w.display.output.secret) << w.Utf(w.mb.tree.book.Text(plain));
+    }
+}

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "message/Boxes.h"
+#include "ui/boxes/SecretClipboard.h"
 #include "ui/common/QtText.h"
 #include "ui/skin/Fonts.h"
 
@@ -83,6 +84,7 @@ int IoBox::Position(const std::string& gbk, std::uint32_t offset) const
 void IoBox::Apply(const BoxDisplay& display)
 {
     if (display.visible) {
+        secret_ = display.secret;
         SetProgramText(FromGbk(display.text));
         if (display.programSet)
             programSet_ = true;
@@ -116,6 +118,16 @@ void IoBox::TextChanged()
     if (writing_)
         return;
     BoxTextChanged(tree_, programSet_, Text());
+}
+
+QMimeData* IoBox::createMimeDataFromSelection() const
+{
+    // Every copy, cut and selection the box hands out (menu, keys, the X11 selection) comes
+    // through here.
+    QMimeData* data = QPlainTextEdit::createMimeDataFromSelection();
+    if (secret_ && data)
+        MarkSecret(*data);
+    return data;
 }
 
 void IoBox::resizeEvent(QResizeEvent* event)

@@ -28,6 +28,9 @@ public:
     // The selection display has put a text into the box (from then on typing is written
     // through).
     bool ProgramSet() const { return programSet_; }
+    // The box shows a line of a private key's record: what is copied from it carries the
+    // password managers' secret hint (the clipboard guard clears it again).
+    bool Secret() const { return secret_; }
     // Where an imported public key's line is shown; none runs the import headless.
 
     // The box's text as the core holds it (GBK, lines joined by CR LF), and back.
@@ -42,6 +45,7 @@ Q_SIGNALS:
     void hoverChanged(bool hovering);
 
 protected:
+    QMimeData* createMimeDataFromSelection() const override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
@@ -61,6 +65,7 @@ private:
     bool programSet_ = false;
     bool writing_ = false;
     bool hovering_ = false;
+    bool secret_ = false;
 };
 
 }  // namespace morvane

@@ -38,6 +38,7 @@
 #include "ui/dialogs/AboutDialog.h"
 #include "ui/dialogs/AddItemDialog.h"
 #include "ui/dialogs/FindDialog.h"
+#include "ui/shell/Safeguards.h"
 #include "ui/skin/Artwork.h"
 #include "ui/skin/Fonts.h"
 #include "ui/skin/ProgressBar.h"
@@ -139,6 +140,7 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
     connect(this, &MainWindow::aboutRequested, this, [this] { AboutDialog::Show(this); });
     connect(tree_view_, &BookView::dropped, this, [this] { update(); });
     AddShortcuts();
+    guards_ = new Safeguards(*this, tree_, desktop_);
 
     collectTimer_.setInterval(10);
     connect(&collectTimer_, &QTimer::timeout, this,
@@ -677,6 +679,8 @@ void MainWindow::ShowWindowMenu(const QPoint& globalPos)
     maximise->setEnabled(!maximised_);
     menu.addSeparator();
     menu.addAction(QStringLiteral("关闭(&C)"), this, [this] { close(); });
+    menu.addSeparator();
+    guards_->AddMenuEntries(menu);
     menu.addSeparator();
     menu.addAction(QStringLiteral("关于 Morvane(&A)..."), this, [this] { Q_EMIT aboutRequested(); });
     menu.exec(globalPos);

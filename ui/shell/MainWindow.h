@@ -22,6 +22,7 @@ class Desktop;
 class IoBox;
 class KeyTree;
 class ProgressBar;
+class Safeguards;
 class Splitter;
 class StrengthSelector;
 
@@ -71,6 +72,8 @@ public:
     StrengthSelector* Selector() const { return selector_; }
     ProgressBar* Progress() const { return progress_; }
     Splitter* TreeSplitter() const { return splitter1_; }
+    // The clipboard guard, the idle lock and the preferences.
+    Safeguards* Guards() const { return guards_; }
 
 Q_SIGNALS:
     // The window menu's about entry.
@@ -115,6 +118,7 @@ private:
     ProgressBar* progress_ = nullptr;
     Splitter* splitter1_ = nullptr;
     Splitter* splitter2_ = nullptr;
+    Safeguards* guards_ = nullptr;
 
     int p1_ = 0, p2_ = 0;
     bool splittersSet_ = false;

@@ -34,6 +34,8 @@ fi
 
 work=$(mktemp -d)
 export XDG_DATA_HOME=$work/data
+# The preferences too: the user's own delays must not time a test.
+export XDG_CONFIG_HOME=$work/config
 export MORVANE_STATE_DUMP=$work/state.txt
 export QT_QPA_PLATFORM=xcb
 # Under the sanitizer build: leaks inside Qt's own libraries are not ours to report.
