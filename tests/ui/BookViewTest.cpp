@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "book/ContextMenu.h"
+#include "book/FindItems.h"
 #include "book/KeyTree.h"
 #include "book/Marking.h"
 #include "book/Queries.h"
@@ -275,6 +276,52 @@ const QString kPaste = QStringLiteral("粘    贴");
 const QString kDelete = QStringLiteral("删    除");
 const QString kCopyHere = QStringLiteral("将选定项目复制至此");
 const QString kAdd = QStringLiteral("添    加...");
+
+// Find shows each result: the folded directories above it open, its parent becomes the top
+// line, and it is the marked focus line in view, also when the parent holds more rows than
+// fit below it.
+TEST_F(BookViewTest, FindOpensScrollsToAndMarksEachResult)
+{
+    Book& book = tree.book;
+    const Node inA = AddRecord(book, dirA, KindCode(ItemKind::Lock), Gbk("老李"), 0, true);
+    const Node group = book.Insert(dirB, ItemKind::Directory, Gbk("甲组"));
+    for (int i = 0; i < 3; ++i) {
+        const Node other = AddRecord(book, group, KindCode(ItemKind::Lock), Gbk("别人"), 0, true);
+        ASSERT_TRUE(other);
+        book.Expand(other, true);
+    }
+    const Node inGroup = AddRecord(book, group, KindCode(ItemKind::Lock), Gbk("老李"), 0, true);
+    ASSERT_TRUE(inA && group && inGroup);
+    book.Expand(group, false);
+    book.Expand(dirB, false);
+    book.Expand(dirA, false);
+    view->resize(320, 240);
+    QApplication::processEvents();
+
+    auto shows = [&](Node result) {
+        SCOPED_TRACE(Utf8(book.Text(book.Parent(result))));
+        QApplication::processEvents();
+        for (Node up = book.Parent(result); up; up = book.Parent(up))
+            EXPECT_TRUE(view->isExpanded(view->IndexOf(up))) << Utf8(book.Text(up));
+        EXPECT_TRUE(view->viewport()->rect().contains(view->ItemRect(result))) << "the result is out of sight";
+        EXPECT_TRUE(book.Marked(result));
+        EXPECT_EQ(view->NodeOf(view->currentIndex()), result);
+    };
+    tree.rightClickedItem = root;
+    FindSession find(tree);
+    find.text = Gbk("老李");
+    find.Search();
+    ASSERT_EQ(find.Results().size(), 2u);
+    shows(inA);
+    EXPECT_EQ(TopLine(), dirA);
+    find.Next();
+    shows(inGroup);
+    EXPECT_NE(TopLine(), group) << "the parent at the top would hide the result below its 60 lines";
+    find.Previous();
+    shows(inA);
+    EXPECT_EQ(TopLine(), dirA);
+    find.Close();
+}
 
 TEST_F(BookViewTest, PopupFollowsTheRules)
 {
