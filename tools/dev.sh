@@ -12,7 +12,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           # the window, its pictures and installed files
           qt6-base-dev qt6-svg-dev libgl-dev librsvg2-bin desktop-file-utils appstream python3
           # running the window without a screen, driving and photographing it
-          xvfb xauth xdotool xclip x11-apps imagemagick)
+          xvfb xauth xdotool xclip x11-apps imagemagick
+          # the window's pair of faces: a Latin sans and a CJK sans
+          fonts-dejavu-core fonts-wqy-microhei)
 
 install_missing() {
   local missing=() sudo=""
