@@ -42,9 +42,12 @@ IoBox::IoBox(Role role, KeyTree& tree, QWidget* parent) : QPlainTextEdit(parent)
     setObjectName(role == Input ? QStringLiteral("inputBox") : QStringLiteral("outputBox"));
     setFont(skin::StandardFont(18));
     document()->setDocumentMargin(kBoxMargin);
-    // Lines run on with a horizontal scroll bar rather than wrap: an armored text is framed
-    // to the width by the program, and a typed line stays one line.
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap at the box's edge, as the edit box always did: a line that ran on
+    // would scroll sideways and hide its first characters (an armored text pasted from a
+    // wider box). The program frames armored text to lines that fit, so those never wrap.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A steady width to frame to: a vertical bar that came and went with the text's length
     // would change the columns under a framed text.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
