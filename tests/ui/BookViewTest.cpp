@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -356,6 +358,52 @@ TEST_F(BookViewTest, PopupFollowsTheRules)
     EXPECT_FALSE(m.at(QStringLiteral("打开密钥簿...")));
     tree.keygen.busy = false;
     EXPECT_TRUE(RightClick(At(key1)).empty()) << "menus off for another reason stay off";
+}
+
+// While a drag is held, what the screen shows (the view, with the drag image's window over
+// it, opaque as without a compositor) keeps the highlighted container in sight, whether the
+// cursor is on the container itself or on a line inside it.
+TEST_F(BookViewTest, DragImageLeavesTheDropTargetInSight)
+{
+    const Node key1 = Named(tree.book, "我的1");
+    const Node lock2 = Named(tree.book, "对方2");
+    QWidget* vp = view->viewport();
+    const QColor highlight = view->palette().color(QPalette::Highlight);
+    for (const Node over : {dirB, lock2}) {
+        SCOPED_TRACE(Utf8(tree.book.Text(over)));
+        const QPoint from = At(key1), to = At(over);
+        QTest::mousePress(vp, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 4; ++step) {
+            const QPoint p = from + (to - from) * step / 4;
+            QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(vp->mapToGlobal(p)), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(vp, &move);
+        }
+        QLabel* image = nullptr;
+        for (QLabel* label : view->findChildren<QLabel*>())
+            if (label->isWindow() && label->isVisible())
+                image = label;
+        ASSERT_TRUE(image) << "no drag image";
+
+        const QPoint origin = vp->mapToGlobal(QPoint(0, 0));
+        QImage screen(QRect(origin, vp->size()).united(image->geometry()).size(), QImage::Format_RGB32);
+        const QPoint shift = -QRect(origin, vp->size()).united(image->geometry()).topLeft();
+        {
+            QPainter p(&screen);
+            p.drawPixmap(origin + shift, vp->grab());
+            p.drawPixmap(image->geometry().topLeft() + shift, image->grab());
+        }
+        const QRect label = view->ItemRect(dirB).adjusted(20, 2, -2, -2).translated(origin + shift);
+        int lit = 0;
+        for (int y = label.top(); y <= label.bottom(); ++y)
+            for (int x = label.left(); x <= label.right(); ++x)
+                lit += QColor(screen.pixel(x, y)) == highlight;
+        EXPECT_GT(lit, label.width() * label.height() / 3) << "the highlighted target is hidden";
+
+        QTest::keyClick(view.get(), Qt::Key_Escape);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
+        EXPECT_EQ(tree.book.Parent(key1), dirA) << "Esc cancelled the drag";
+    }
 }
 
 TEST_F(BookViewTest, DraggingMovesIntoTheContainerUnderTheDrop)
