@@ -158,10 +158,12 @@ TEST_F(ScaledWindow, EveryTextFitsItsRectangle)
 // framed wider, wraps instead of scrolling sideways with its first characters out of sight.
 TEST_F(ScaledWindow, ArmoredTextNeverScrollsSideways)
 {
-    const std::string armored = "N_SI" + kNoSigner + std::string(300, 'B');
-    ASSERT_EQ(SetField(tree.book, lock, KindCode(ItemKind::OutputField), armored), 1);
+    for (const std::string& armored : {"N_SI" + kNoSigner + std::string(300, 'D'),
+                                      "SIGN" + std::string(32, 'D') + std::string(300, 'D')})
     for (const QSize size : {QSize(960, 660), QSize(1600, 1000)}) {
         SCOPED_TRACE(size.width());
+        SCOPED_TRACE(armored.substr(0, 4));
+        ASSERT_EQ(SetField(tree.book, lock, KindCode(ItemKind::OutputField), armored), 1);
         window.resize(size);
         QApplication::processEvents();
         ASSERT_EQ(SelectionDisplay(tree, FindChildByKind(tree.book, lock, ItemKind::OutputField)), 0);

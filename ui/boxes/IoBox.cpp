@@ -103,12 +103,18 @@ void IoBox::Apply(const BoxDisplay& display)
 
 int IoBox::Columns() const
 {
-    // The widest character an armored text holds, so that no framed line runs past the box.
+    // The widest character of the lines an armored text fills (hex digits, the stars), so that
+    // no framed line runs past the box. A sans face's letters differ in width: the flag at the
+    // start of the first line ("SIGN" or "N_SI") may be wider than four of them, and then takes
+    // the difference from the line.
     const QFontMetricsF metrics(font());
     qreal advance = 0;
-    for (QChar c : QStringLiteral("0123456789ABCDEF*_NSIG"))
+    for (QChar c : QStringLiteral("0123456789ABCDEF*"))
         advance = std::max(advance, metrics.horizontalAdvance(c));
-    const qreal usable = viewport()->width() - 2 * document()->documentMargin() - cursorWidth();
+    qreal flag = 0;
+    for (const QString& f : {QStringLiteral("SIGN"), QStringLiteral("N_SI")})
+        flag = std::max(flag, metrics.horizontalAdvance(f) - 4 * advance);
+    const qreal usable = viewport()->width() - 2 * document()->documentMargin() - cursorWidth() - flag;
     if (advance <= 0 || usable <= advance)
         return 1;
     return static_cast<int>(std::floor(usable / advance));
