@@ -14,13 +14,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTextLayout>
 #include <QUrl>
 #include <QWindow>
 #include <QtMath>
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "book/BookFile.h"
@@ -856,16 +856,9 @@ void MainWindow::WriteStateDump()
         }
     if (out == lastDump_)
         return;
-    // Replaced by a rename, so that a reader never sees half of it, but not synced: an fsync
-    // here would make every click wait for the disk (seconds on a busy machine) before the
-    // window paints it or takes the next input.
-    const QString next = dumpPath_ + QStringLiteral(".new");
-    QFile file(next);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(out) == out.size()) {
-        file.close();
-        if (std::rename(QFile::encodeName(next).constData(), QFile::encodeName(dumpPath_).constData()) == 0)
-            lastDump_ = out;
-    }
+    QSaveFile file(dumpPath_);
+    if (file.open(QIODevice::WriteOnly) && file.write(out) == out.size() && file.commit())
+        lastDump_ = out;
 }
 
 }  // namespace morvane
