@@ -28,6 +28,7 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/skin/Fonts.h"
 #include "ui/skin/Splitter.h"
+#include "ui/skin/StrengthSelector.h"
 
 using namespace morvane;
 
@@ -151,6 +152,10 @@ TEST_F(ScaledWindow, EveryTextFitsItsRectangle)
         for (const char* label : {"加 密", "解 密", "签字后加密", "验证签字"})
             ExpectInkInside("button", small, QString::fromUtf8(label), l.button2, Qt::AlignCenter);
         ExpectInkInside("check box", small, QStringLiteral("单步"), l.checkLabel, Qt::AlignCenter);
+        // The strength selector's entries, in its own font, within the width the skin gives it.
+        const StrengthSelector* selector = window.Selector();
+        EXPECT_LE(selector->sizeHint().width(), l.selector.Width()) << "a strength entry is cut";
+        EXPECT_EQ(selector->font().pixelSize(), 15);
     }
 }
 
