@@ -46,10 +46,22 @@ void FindSession::ShowCurrent()
 {
     Book& book = tree_.book;
     const Node n = results_[static_cast<std::size_t>(current_ - 1)];
+    // A result inside a folded directory would be opened and marked out of sight: every
+    // folded ancestor opens first, so that the result has a row to show.
+    for (Node up = book.Parent(n); up; up = book.Parent(up))
+        if (!book.Expanded(up))
+            book.Expand(up, true);
     book.Expand(n, true);
     (void)SelectionDisplay(tree_, n);
     if (book.Valid(tree_.markedParent))
         book.SetFirstVisible(tree_.markedParent);
+    // Then the result becomes the focus line, which a view brings into sight: with the parent
+    // at the top that scrolls only when the parent holds more rows than fit below it.
+    if (book.Valid(n)) {
+        if (book.Selected() == n)
+            book.Select(Node{});  // so that the view hears of it again
+        book.Select(n);
+    }
 }
 
 void FindSession::Search()

@@ -16,7 +16,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           # running the window without a screen, driving and photographing it
           xvfb xauth xdotool xclip x11-apps imagemagick
           # the Debian package and its checks
-          dpkg-dev lintian)
+          dpkg-dev lintian
+          # the window's pair of faces: a Latin sans and a CJK sans
+          fonts-dejavu-core fonts-wqy-microhei)
 
 install_missing() {
   local missing=() sudo=""

@@ -34,7 +34,7 @@ int main(int argc, char** argv)
     if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    morvane::skin::StandardFamilies();
+    morvane::skin::ApplyStandardFamilies();
 
     morvane::QtDesktop desktop;
     morvane::KeyTree tree(&desktop);

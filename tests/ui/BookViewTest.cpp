@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "book/ContextMenu.h"
+#include "book/FindItems.h"
 #include "book/KeyTree.h"
 #include "book/Marking.h"
 #include "book/Queries.h"
@@ -276,6 +279,52 @@ const QString kDelete = QStringLiteral("删    除");
 const QString kCopyHere = QStringLiteral("将选定项目复制至此");
 const QString kAdd = QStringLiteral("添    加...");
 
+// Find shows each result: the folded directories above it open, its parent becomes the top
+// line, and it is the marked focus line in view, also when the parent holds more rows than
+// fit below it.
+TEST_F(BookViewTest, FindOpensScrollsToAndMarksEachResult)
+{
+    Book& book = tree.book;
+    const Node inA = AddRecord(book, dirA, KindCode(ItemKind::Lock), Gbk("老李"), 0, true);
+    const Node group = book.Insert(dirB, ItemKind::Directory, Gbk("甲组"));
+    for (int i = 0; i < 3; ++i) {
+        const Node other = AddRecord(book, group, KindCode(ItemKind::Lock), Gbk("别人"), 0, true);
+        ASSERT_TRUE(other);
+        book.Expand(other, true);
+    }
+    const Node inGroup = AddRecord(book, group, KindCode(ItemKind::Lock), Gbk("老李"), 0, true);
+    ASSERT_TRUE(inA && group && inGroup);
+    book.Expand(group, false);
+    book.Expand(dirB, false);
+    book.Expand(dirA, false);
+    view->resize(320, 240);
+    QApplication::processEvents();
+
+    auto shows = [&](Node result) {
+        SCOPED_TRACE(Utf8(book.Text(book.Parent(result))));
+        QApplication::processEvents();
+        for (Node up = book.Parent(result); up; up = book.Parent(up))
+            EXPECT_TRUE(view->isExpanded(view->IndexOf(up))) << Utf8(book.Text(up));
+        EXPECT_TRUE(view->viewport()->rect().contains(view->ItemRect(result))) << "the result is out of sight";
+        EXPECT_TRUE(book.Marked(result));
+        EXPECT_EQ(view->NodeOf(view->currentIndex()), result);
+    };
+    tree.rightClickedItem = root;
+    FindSession find(tree);
+    find.text = Gbk("老李");
+    find.Search();
+    ASSERT_EQ(find.Results().size(), 2u);
+    shows(inA);
+    EXPECT_EQ(TopLine(), dirA);
+    find.Next();
+    shows(inGroup);
+    EXPECT_NE(TopLine(), group) << "the parent at the top would hide the result below its 60 lines";
+    find.Previous();
+    shows(inA);
+    EXPECT_EQ(TopLine(), dirA);
+    find.Close();
+}
+
 TEST_F(BookViewTest, PopupFollowsTheRules)
 {
     const Node key1 = Named(tree.book, "我的1");
@@ -309,6 +358,52 @@ TEST_F(BookViewTest, PopupFollowsTheRules)
     EXPECT_FALSE(m.at(QStringLiteral("打开密钥簿...")));
     tree.keygen.busy = false;
     EXPECT_TRUE(RightClick(At(key1)).empty()) << "menus off for another reason stay off";
+}
+
+// While a drag is held, what the screen shows (the view, with the drag image's window over
+// it, opaque as without a compositor) keeps the highlighted container in sight, whether the
+// cursor is on the container itself or on a line inside it.
+TEST_F(BookViewTest, DragImageLeavesTheDropTargetInSight)
+{
+    const Node key1 = Named(tree.book, "我的1");
+    const Node lock2 = Named(tree.book, "对方2");
+    QWidget* vp = view->viewport();
+    const QColor highlight = view->palette().color(QPalette::Highlight);
+    for (const Node over : {dirB, lock2}) {
+        SCOPED_TRACE(Utf8(tree.book.Text(over)));
+        const QPoint from = At(key1), to = At(over);
+        QTest::mousePress(vp, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 4; ++step) {
+            const QPoint p = from + (to - from) * step / 4;
+            QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(vp->mapToGlobal(p)), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(vp, &move);
+        }
+        QLabel* image = nullptr;
+        for (QLabel* label : view->findChildren<QLabel*>())
+            if (label->isWindow() && label->isVisible())
+                image = label;
+        ASSERT_TRUE(image) << "no drag image";
+
+        const QPoint origin = vp->mapToGlobal(QPoint(0, 0));
+        QImage screen(QRect(origin, vp->size()).united(image->geometry()).size(), QImage::Format_RGB32);
+        const QPoint shift = -QRect(origin, vp->size()).united(image->geometry()).topLeft();
+        {
+            QPainter p(&screen);
+            p.drawPixmap(origin + shift, vp->grab());
+            p.drawPixmap(image->geometry().topLeft() + shift, image->grab());
+        }
+        const QRect label = view->ItemRect(dirB).adjusted(20, 2, -2, -2).translated(origin + shift);
+        int lit = 0;
+        for (int y = label.top(); y <= label.bottom(); ++y)
+            for (int x = label.left(); x <= label.right(); ++x)
+                lit += QColor(screen.pixel(x, y)) == highlight;
+        EXPECT_GT(lit, label.width() * label.height() / 3) << "the highlighted target is hidden";
+
+        QTest::keyClick(view.get(), Qt::Key_Escape);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
+        EXPECT_EQ(tree.book.Parent(key1), dirA) << "Esc cancelled the drag";
+    }
 }
 
 TEST_F(BookViewTest, DraggingMovesIntoTheContainerUnderTheDrop)

@@ -119,6 +119,28 @@ TEST(ShellLayout, SizingByHandKeepsTheMinimum)
     EXPECT_EQ(SizeByMouse(w, kRightEdge, 1000, 10), (Rect{100, 50, 1002, 650}));
 }
 
+// A status font taller than the skin's 12-pixel strip: the texts and the progress bar grow
+// evenly within the status bar, so neither is clipped and they still do not meet.
+TEST(ShellLayout, StatusLinesGrowToTheirFont)
+{
+    for (int h : {0, 12, 14, 17, 40}) {
+        SCOPED_TRACE(h);
+        LayoutTexts texts;
+        texts.linkWidth = 150;
+        texts.statusHeight = h;
+        const Layout l = Standard(texts);
+        EXPECT_EQ(l.link.Height(), std::clamp(h, 12, 23));
+        EXPECT_EQ(l.progress.Height(), std::clamp(h, 9, 21));
+        for (const Rect& r : {l.link, l.progress, ActivityRect(l.client, {60, h})}) {
+            EXPECT_GE(r.top, l.statusBar.top);
+            EXPECT_LE(r.bottom, l.statusBar.bottom);
+        }
+        EXPECT_LE(ActivityRect(l.client, {60, h}).right, l.progress.left);
+        EXPECT_GE(l.link.left, l.progress.right);
+    }
+    EXPECT_EQ(Standard({{0, 0}, {0, 0}, 120, 12}).link, (Rect{665, 582, 785, 594})) << "the skin's own strip";
+}
+
 TEST(ShellLayout, StatusTexts)
 {
     EXPECT_EQ(BookNameText(""), "()");

@@ -43,9 +43,12 @@ IoBox::IoBox(Role role, KeyTree& tree, QWidget* parent) : QPlainTextEdit(parent)
     setObjectName(role == Input ? QStringLiteral("inputBox") : QStringLiteral("outputBox"));
     setFont(skin::StandardFont(18));
     document()->setDocumentMargin(kBoxMargin);
-    // Lines run on with a horizontal scroll bar rather than wrap: an armored text is framed
-    // to the width by the program, and a typed line stays one line.
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap at the box's edge, as the edit box always did: a line that ran on
+    // would scroll sideways and hide its first characters (an armored text pasted from a
+    // wider box). The program frames armored text to lines that fit, so those never wrap.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A steady width to frame to: a vertical bar that came and went with the text's length
     // would change the columns under a framed text.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -102,12 +105,18 @@ void IoBox::Apply(const BoxDisplay& display)
 
 int IoBox::Columns() const
 {
-    // The widest character an armored text holds, so that no framed line runs past the box.
+    // The widest character of the lines an armored text fills (hex digits, the stars), so that
+    // no framed line runs past the box. A sans face's letters differ in width: the flag at the
+    // start of the first line ("SIGN" or "N_SI") may be wider than four of them, and then takes
+    // the difference from the line.
     const QFontMetricsF metrics(font());
     qreal advance = 0;
-    for (QChar c : QStringLiteral("0123456789ABCDEF*_NSIG"))
+    for (QChar c : QStringLiteral("0123456789ABCDEF*"))
         advance = std::max(advance, metrics.horizontalAdvance(c));
-    const qreal usable = viewport()->width() - 2 * document()->documentMargin() - cursorWidth();
+    qreal flag = 0;
+    for (const QString& f : {QStringLiteral("SIGN"), QStringLiteral("N_SI")})
+        flag = std::max(flag, metrics.horizontalAdvance(f) - 4 * advance);
+    const qreal usable = viewport()->width() - 2 * document()->documentMargin() - cursorWidth() - flag;
     if (advance <= 0 || usable <= advance)
         return 1;
     return static_cast<int>(std::floor(usable / advance));

@@ -35,9 +35,16 @@ Rect Layout::Of(Element e) const
     return {};
 }
 
-Rect ActivityRect(const Rect& c, int textWidth)
+Rect StatusLine(const Rect& c, int left, int right, int height)
 {
-    return {kProgressLeft - textWidth, c.bottom - 18, kProgressLeft, c.bottom - 6};
+    const int h = std::clamp(height, 12, 23);
+    const int top = c.bottom - 18 - (h - 12 + 1) / 2;
+    return {left, top, right, top + h};
+}
+
+Rect ActivityRect(const Rect& c, const TextSize& size)
+{
+    return StatusLine(c, kProgressLeft - size.width, kProgressLeft, size.height);
 }
 
 Rect StatusRect(const Rect& c, const TextSize& size)
@@ -74,9 +81,11 @@ Layout ComputeLayout(const Rect& c, int p1, int p2, const LayoutTexts& texts)
     l.splitter1 = {p1, T + 69, p1 + 8, B - 24};
     l.statusBar = {L + 1, B - 24, R - 1, B - 1};
     l.grip = {R - 12, B - 12, R - 1, B - 1};
-    const int y = B - 24 + (23 - 9) / 2;
-    l.progress = {kProgressLeft, y, kProgressRight, y + 9};
-    l.link = {R - kLinkRightInset - texts.linkWidth, B - 18, R - kLinkRightInset, B - 6};
+    // The bar holds its percentage: as tall as the status font where that is over 9 pixels.
+    const int barHeight = std::clamp(texts.statusHeight, 9, 21);
+    const int y = B - 24 + (23 - barHeight) / 2;
+    l.progress = {kProgressLeft, y, kProgressRight, y + barHeight};
+    l.link = StatusLine(c, R - kLinkRightInset - texts.linkWidth, R - kLinkRightInset, texts.statusHeight);
     const int m = B - 62 + (30 - 19) / 2;
     l.button1 = {p2 - 82, m, p2 - 9, m + 19};
     l.button2 = {p2 - 165, m, p2 - 92, m + 19};

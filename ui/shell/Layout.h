@@ -55,11 +55,13 @@ struct TextSize {
 };
 
 // Measured texts the layout places: the tree title (height-15 font), the book name (height-12
-// font) and the site link (height-12 font).
+// font) and the site link (height-12 font). statusHeight is the line height of the status
+// bar's height-12 font: its texts and the progress bar grow to it, so that none is clipped.
 struct LayoutTexts {
     TextSize title;
     TextSize bookName;
     int linkWidth = 0;
+    int statusHeight = 0;
 };
 
 struct Layout {
@@ -82,8 +84,11 @@ struct Layout {
 // splitter 1) and p2 (reference x of splitter 2).
 Layout ComputeLayout(const Rect& client, int p1, int p2, const LayoutTexts& texts);
 
-// The activity text's rectangle for a text width: it ends where the progress bar begins.
-Rect ActivityRect(const Rect& client, int textWidth);
+// The activity text's rectangle for its measured size: it ends where the progress bar begins.
+Rect ActivityRect(const Rect& client, const TextSize& size);
+// The rectangle of a status bar text line of the given height, from top to bottom: the
+// skin's 12-pixel strip, grown evenly (up to the status bar) for a taller font.
+Rect StatusLine(const Rect& client, int left, int right, int height);
 // The key generation status text's rectangle for its measured size.
 Rect StatusRect(const Rect& client, const TextSize& size);
 

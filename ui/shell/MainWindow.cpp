@@ -16,6 +16,7 @@
 #include <QPainterPath>
 #include <QSaveFile>
 #include <QScreen>
+#include <QTextLayout>
 #include <QUrl>
 #include <QWindow>
 #include <QtMath>
@@ -81,8 +82,15 @@ QRegion Ring(const QRect& r)
 
 shell::TextSize Measure(const QFont& font, const QString& text)
 {
-    const QFontMetrics m(font);
-    return {m.horizontalAdvance(text), m.height()};
+    // Laid out as drawText lays it out, so that the height counts the CJK face's ascent and
+    // descent as well as the Latin one's; rounded up, as a scaled screen draws unhinted
+    // glyphs up to a pixel past the rounded size.
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    return {qCeil(line.naturalTextWidth()), qCeil(line.height())};
 }
 
 const QString& TitleText()
@@ -108,7 +116,9 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
     const QString host = QUrl(QStringLiteral(MORVANE_HOME_PAGE)).host();
     linkText_ = QStringLiteral("访问软件主站 %1").arg(host.isEmpty() ? QStringLiteral(MORVANE_HOME_PAGE) : host);
     texts_.title = Measure(skin::StandardFont(15), TitleText());
-    texts_.linkWidth = Measure(skin::StandardFont(12), linkText_).width;
+    const shell::TextSize link = Measure(skin::StandardFont(12), linkText_);
+    texts_.linkWidth = link.width;
+    texts_.statusHeight = link.height;
 
     // The children in their stacking order: selector, splitters, progress bar, boxes, tree.
     selector_ = new StrengthSelector(tree_, this);
@@ -249,7 +259,7 @@ void MainWindow::Relayout()
 {
     texts_.bookName = Measure(skin::StandardFont(12), BookNameShown());
     layout_ = shell::ComputeLayout({0, 0, width(), height()}, p1_, p2_, texts_);
-    activityRect_ = shell::ActivityRect(layout_.client, Measure(skin::StandardFont(12), activity_).width);
+    activityRect_ = shell::ActivityRect(layout_.client, Measure(skin::StandardFont(12), activity_));
     statusRect_ = shell::StatusRect(layout_.client, Measure(skin::StandardFont(12), statusText_));
     PlaceChildren();
     update();
@@ -306,7 +316,7 @@ void MainWindow::ActivityChanged(ActivityMode mode)
     const shell::Rect old = activityRect_;
     activity_ = ToQt(shell::ActivityText(mode));
     if (mode != kActivityIdle) {
-        activityRect_ = shell::ActivityRect(layout_.client, Measure(skin::StandardFont(12), activity_).width);
+        activityRect_ = shell::ActivityRect(layout_.client, Measure(skin::StandardFont(12), activity_));
         progress_->show();
         progress_->repaint();
     } else {

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <utility>
 
 #include "book/ContextMenu.h"
@@ -24,6 +25,7 @@ namespace {
 constexpr int kScrollMargin = 16;      // a drag this close to the top or bottom edge scrolls
 constexpr int kScrollIntervalMs = 60;
 constexpr int kExpandDelayMs = 700;    // a drag resting this long on a closed item opens it
+constexpr int kImageOffset = 12;       // the drag image starts this far right of the cursor
 
 // Sets a flag for the lifetime of the guard.
 class Guard {
@@ -472,7 +474,6 @@ void BookView::StartDrag(Node item)
     label->setWindowOpacity(0.7);
     label->resize(r.size());
     dragImage_ = label;
-    dragHotSpot_ = pressPos_ - r.topLeft();
     press_ = Press::Dragging;
     SetHot(Node{});
     scrollTimer_.start();
@@ -482,7 +483,11 @@ void BookView::DragTo(const QPoint& pos)
 {
     dragPos_ = pos;
     if (dragImage_) {
-        dragImage_->move(viewport()->mapToGlobal(pos - dragHotSpot_));
+        // Beside the cursor and below the line under it, never over it: without a compositor
+        // the image is opaque, and it would hide the highlighted drop target (the line under
+        // the cursor or its container above it).
+        const int line = std::max(sizeHintForRow(0), dragImage_->height());
+        dragImage_->move(viewport()->mapToGlobal(QPoint(pos.x() + kImageOffset, pos.y() + line)));
         dragImage_->show();
     }
     const Node over = NodeAt(pos);

@@ -108,7 +108,6 @@ private:
 
     TreeDrag drag_;
     QPointer<QLabel> dragImage_;  // follows the cursor over the whole screen
-    QPoint dragHotSpot_;          // where in the image the item was taken
     QPoint dragPos_;              // the cursor, in viewport coordinates
     QTimer scrollTimer_;          // scrolls while a drag is held near the top or bottom edge
     QTimer expandTimer_;          // opens a closed item a drag rests on

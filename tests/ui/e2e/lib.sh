@@ -159,8 +159,24 @@ wait_row() {
   done
   fail "no tree row $1 after ${2:-the top}"
 }
+# Waits until the state file has stopped changing. The window rewrites it within 100 ms of a
+# change, so once it has stood for 250 ms it shows what the input sent before did: a key that
+# folds, opens or scrolls the tree moves the rows, and a click at a row's old place lands on
+# another line or on empty space (which clears the marks).
+settle() {
+  local before after
+  after=$(md5sum <"$MORVANE_STATE_DUMP" 2>/dev/null || true)
+  for _ in $(seq 40); do
+    before=$after
+    sleep 0.25
+    after=$(md5sum <"$MORVANE_STATE_DUMP" 2>/dev/null || true)
+    [[ $before == "$after" ]] && return 0
+  done
+}
+
 click_row() {
   local at way
+  settle
   for _ in $(seq 80); do
     at=$(row_at "$1" "${2:-}")
     [[ -n "$at" ]] && break
