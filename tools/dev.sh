@@ -12,7 +12,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           # the window, its pictures and installed files
           qt6-base-dev qt6-svg-dev libgl-dev librsvg2-bin desktop-file-utils appstream python3
           # running the window without a screen, driving and photographing it
-          xvfb xauth xdotool xclip x11-apps imagemagick)
+          xvfb xauth xdotool xclip x11-apps imagemagick
+          # killing a write at its fsync, for the test of leftovers
+          strace)
 
 install_missing() {
   local missing=() sudo=""
