@@ -134,9 +134,6 @@ void RemoveLeftovers(const std::string& linkOrPath)
     ::closedir(dir);
 }
 
-namespace {
-} // namespace
-
 void SetAtomicFaultHook(AtomicFaultHook hook)
 {
     g_faultHook = hook;

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 namespace morvane {
 
 namespace {
@@ -32,7 +31,7 @@ bool MakePrivateFolder(const std::string& dir)
     for (std::size_t at = dir.find('/', 1);; at = dir.find('/', at + 1)) {
         const std::string part = dir.substr(0, at);
         if (::mkdir(part.c_str(), 0700) == 0)
-            (void)::chmod(part.c_str(), 0700);  // mkdir honours the umask, which may ask for less
+            (void)::chmod(part.c_str(), 0700);  // a strict umask may have taken the owner's bits
         else if (errno != EEXIST)
             return false;
         if (at == std::string::npos)
