@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Hardening.h"
 #include "platform/Wipe.h"
 
 namespace morvane {
@@ -44,13 +45,14 @@ void FailAllocationsAfter(long successes, long failures) {
 
 void* NumberAlloc(std::size_t bytes) {
     if (!AllocationAllowed()) return nullptr;
-    return std::malloc(bytes == 0 ? 1 : bytes);
+    // Numbers hold primes and private exponents: locked pages, never in a core dump.
+    return SecureAlloc(bytes == 0 ? 1 : bytes);
 }
 
 void NumberFree(void* block, std::size_t bytes) noexcept {
     if (block == nullptr) return;
     WipeBytes(block, bytes);
-    std::free(block);
+    SecureFree(block);
 }
 
 std::size_t SafeBlockSize(const void* block) {
@@ -63,7 +65,7 @@ std::size_t SafeBlockSize(const void* block) {
 void SafeFree(void* block) {
     if (block == nullptr) return;
     WipeBytes(block, SafeBlockSize(block));
-    std::free(HeaderOf(block));
+    SecureFree(HeaderOf(block));
 }
 
 int SafeAlloc(void** block, std::size_t count, std::size_t elementSize) {
@@ -76,7 +78,7 @@ int SafeAlloc(void** block, std::size_t count, std::size_t elementSize) {
     }
     const std::size_t newSize = count * elementSize;
     if (*block != nullptr && oldSize >= newSize) return 1;
-    unsigned char* raw = AllocationAllowed() ? static_cast<unsigned char*>(std::malloc(kHeader + newSize)) : nullptr;
+    unsigned char* raw = AllocationAllowed() ? static_cast<unsigned char*>(SecureAlloc(kHeader + newSize)) : nullptr;
     if (raw == nullptr) {
         SafeFree(*block);
         *block = nullptr;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -58,22 +59,102 @@ std::optional<std::string> ReadLine(int fd)
     return line;
 }
 
+// The terminal's settings while a prompt has echo off, for the signal handlers to put back.
+volatile sig_atomic_t g_promptTty = -1;
+termios g_promptSaved{};
+termios g_promptQuiet{};
+
+// The signals that end (or stop) the program at a prompt: each puts the terminal back first.
+constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU};
+
+void OnPromptSignal(int sig)
+{
+    const int saved = errno;
+    const int tty = g_promptTty;
+    if (tty >= 0)
+        ::tcsetattr(tty, TCSANOW, &g_promptSaved);
+    // The signal's own effect: the end of the program, or a stop.
+    struct sigaction dfl{};
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    ::sigaction(sig, &dfl, nullptr);
+    sigset_t just;
+    sigemptyset(&just);
+    sigaddset(&just, sig);
+    ::sigprocmask(SIG_UNBLOCK, &just, nullptr);
+    ::raise(sig);
+    // Continued after a stop: echo off again, and the handler back for the next one.
+    struct sigaction again{};
+    again.sa_handler = OnPromptSignal;
+    sigemptyset(&again.sa_mask);
+    ::sigaction(sig, &again, nullptr);
+    if (tty >= 0)
+        ::tcsetattr(tty, TCSANOW, &g_promptQuiet);
+    errno = saved;
+}
+
+// Echo off on tty for the life of the object; the terminal's settings come back on every way
+// out, a signal that ends the program included.
+class QuietTerminal {
+public:
+    explicit QuietTerminal(int tty)
+    {
+        if (::tcgetattr(tty, &g_promptSaved) != 0)
+            return;
+        g_promptQuiet = g_promptSaved;
+        g_promptQuiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        g_promptQuiet.c_lflag |= ECHONL;
+        // Every prompt signal waits while the handlers are set up.
+        sigset_t all;
+        sigemptyset(&all);
+        for (int sig : kPromptSignals)
+            sigaddset(&all, sig);
+        ::sigprocmask(SIG_BLOCK, &all, &mask_);
+        struct sigaction sa{};
+        sa.sa_handler = OnPromptSignal;
+        sigemptyset(&sa.sa_mask);
+        for (std::size_t i = 0; i < std::size(kPromptSignals); ++i) {
+            ::sigaction(kPromptSignals[i], nullptr, &previous_[i]);
+            // A signal the caller ignores stays ignored (nohup, a shell's job control).
+            if (previous_[i].sa_handler != SIG_IGN)
+                ::sigaction(kPromptSignals[i], &sa, nullptr);
+        }
+        g_promptTty = tty;
+        tty_ = tty;
+        ::tcsetattr(tty, TCSAFLUSH, &g_promptQuiet);
+        ::sigprocmask(SIG_SETMASK, &mask_, nullptr);
+    }
+    ~QuietTerminal()
+    {
+        if (tty_ < 0)
+            return;
+        sigset_t all;
+        sigemptyset(&all);
+        for (int sig : kPromptSignals)
+            sigaddset(&all, sig);
+        sigset_t mask;
+        ::sigprocmask(SIG_BLOCK, &all, &mask);
+        ::tcsetattr(tty_, TCSAFLUSH, &g_promptSaved);
+        g_promptTty = -1;
+        for (std::size_t i = 0; i < std::size(kPromptSignals); ++i)
+            ::sigaction(kPromptSignals[i], &previous_[i], nullptr);
+        ::sigprocmask(SIG_SETMASK, &mask, nullptr);
+    }
+    QuietTerminal(const QuietTerminal&) = delete;
+    QuietTerminal& operator=(const QuietTerminal&) = delete;
+
+private:
+    int tty_ = -1;
+    sigset_t mask_{};
+    struct sigaction previous_[std::size(kPromptSignals)]{};
+};
+
 // Asks on the terminal with echo off. nullopt when it cannot be read.
 std::optional<std::string> AskTerminal(int tty, const std::string& prompt)
 {
     (void)WriteAll(tty, prompt);
-    termios old{};
-    const bool haveOld = ::tcgetattr(tty, &old) == 0;
-    if (haveOld) {
-        termios quiet = old;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        quiet.c_lflag |= ECHONL;
-        ::tcsetattr(tty, TCSAFLUSH, &quiet);
-    }
-    auto line = ReadLine(tty);
-    if (haveOld)
-        ::tcsetattr(tty, TCSAFLUSH, &old);
-    return line;
+    QuietTerminal quiet(tty);
+    return ReadLine(tty);
 }
 
 }  // namespace

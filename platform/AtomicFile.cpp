@@ -61,31 +61,78 @@ void SyncFolder(const std::string& folder)
     ::close(fd);
 }
 
-// Temporary files of earlier replacements of path that a crash left behind. Only names of
-// our own pattern, only regular files, and only old ones: a replacement cannot still be
-// writing one after this long.
-void RemoveLeftovers(const std::string& path)
+// Locks a temporary file for the life of its writer, so that a sweep can tell a live
+// writer's file from a killed one's.
+bool LockTemporary(int fd)
 {
-    constexpr time_t kStaleSeconds = 10 * 60;
+    int r;
+    do
+        r = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+bool SameFile(int fd, const std::string& path)
+{
+    struct stat a, b;
+    return ::fstat(fd, &a) == 0 && ::lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A new temporary file for path, locked; its name in temp. -1 on failure.
+int CreateTemporary(const std::string& path, std::string& temp)
+{
+    // A sweep may take a file between its creation and its lock (and remove it): then
+    // another name.
+    for (int round = 0; round < 8; ++round) {
+        temp = path + ".tmp-XXXXXX";
+        const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        if (LockTemporary(fd) && SameFile(fd, temp))
+            return fd;
+        ::close(fd);
+    }
+    return -1;
+}
+
+} // namespace
+
+void RemoveLeftovers(const std::string& linkOrPath)
+{
+    // A write through a symbolic link leaves its temporary files beside the file it names.
+    std::string path = linkOrPath;
+    if (char* real = ::realpath(linkOrPath.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
     const std::string folder = FolderOf(path);
     const std::string prefix = path.substr(path.find_last_of('/') + 1) + ".tmp-";
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
-    const time_t now = ::time(nullptr);
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
         if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
             continue;
+        // Only regular files of our pattern whose writer no longer holds them. O_NONBLOCK:
+        // a FIFO planted under such a name cannot stall the open.
         const std::string leftover = folder + "/" + name;
+        const int fd = ::open(leftover.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0)
+            continue;
         struct stat st;
-        if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleSeconds)
-            ::unlink(leftover.c_str());
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            const bool unheld = LockTemporary(fd);
+            // Where locks do not work at all (some network file systems), age alone tells:
+            // no write takes this long.
+            const bool stale = !unheld && errno != EWOULDBLOCK && ::time(nullptr) - st.st_mtime > 10 * 60;
+            if ((unheld || stale) && SameFile(fd, leftover))
+                ::unlink(leftover.c_str());
+        }
+        ::close(fd);
     }
     ::closedir(dir);
 }
-
-} // namespace
 
 void SetAtomicFaultHook(AtomicFaultHook hook)
 {
@@ -116,32 +163,35 @@ bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uin
         mode = st.st_mode & 0777;
     }
 
-    std::string temp = path + ".tmp-XXXXXX";
+    // What killed writes of this file left behind goes first, so that however many of them
+    // were killed, at most one leftover (the last one's) exists at any time.
+    RemoveLeftovers(path);
+    std::string temp;
     if (Injected(AtomicStep::Create, path))
         return false;
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    // Created 0600, and it stays so until it is complete: a leftover of a killed write is
+    // never readable by others.
+    const int fd = CreateTemporary(path, temp);
     if (fd < 0)
         return false;
 
-    bool ok = ::fchmod(fd, mode) == 0;
-    ok = ok && !Injected(AtomicStep::Write, path) && WriteAll(fd, data.data(), data.size());
+    // The lock on the temporary file is held until it has taken the path's place; with
+    // lockedFd it goes on as the lock of the new file.
+    bool ok = !Injected(AtomicStep::Write, path) && WriteAll(fd, data.data(), data.size());
     ok = ok && !Injected(AtomicStep::Sync, path) && ::fsync(fd) == 0;
-    // Nobody else can have the temporary file open yet, so this lock cannot be refused.
-    ok = ok && (!lockedFd || ::flock(fd, LOCK_EX | LOCK_NB) == 0);
-    if (!lockedFd) {
-        ok = (::close(fd) == 0) && ok;
-    }
-    ok = ok && !Injected(AtomicStep::Rename, path) && ::rename(temp.c_str(), path.c_str()) == 0;
+    // The target's permissions only now, with the file complete and about to take its place.
+    ok = ok && !Injected(AtomicStep::Rename, path) && ::fchmod(fd, mode) == 0 &&
+         ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
-        if (lockedFd)
-            ::close(fd);
         ::unlink(temp.c_str());
+        ::close(fd);
         return false;
     }
     SyncFolder(FolderOf(path));
-    RemoveLeftovers(path);
     if (lockedFd)
         *lockedFd = fd;
+    else
+        ::close(fd);
     return true;
 }
 

@@ -11,14 +11,17 @@
 
 namespace morvane {
 
-// Writes data to a temporary file in the target's folder, flushes and fsyncs it, renames it
-// over path and fsyncs the folder. On failure the temporary file is removed, the old file
-// (if any) is untouched, and false is returned. After a success, temporary files of path
-// older than ten minutes (a killed write's) are removed.
+// Writes data to a temporary file in the target's folder (path + ".tmp-XXXXXX", 0600 until
+// complete, locked by its writer), fsyncs it, renames it over path and fsyncs the folder. On
+// failure the temporary file is removed, the old file (if any) is untouched, and false is
+// returned. Leftovers of killed writes of path are removed first (RemoveLeftovers).
 // With lockedFd given, the new file is flock(2)ed before the rename puts it in place, and on
 // success its open descriptor (still holding that lock) is handed over in *lockedFd: the
 // writer keeps the book locked across its replacement (platform/FileLock.h).
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data, int* lockedFd = nullptr);
+
+// Removes the temporary files of path that no live writer holds (a killed write's).
+void RemoveLeftovers(const std::string& path);
 
 // Writes all n bytes to fd, going on after short writes and interruptions; false on error.
 bool WriteAll(int fd, const void* data, std::size_t n);

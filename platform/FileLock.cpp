@@ -96,6 +96,8 @@ FileLock::Status FileLock::Acquire(const std::string& path)
         }
         if (IdentityOf(path) == identity_) {
             fd_ = fd;
+            // Opening the file is the moment to clear what killed saves of it left behind.
+            RemoveLeftovers(path);
             return Status::Locked;
         }
         ::close(fd);

@@ -18,7 +18,10 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           # the Debian package and its checks
           dpkg-dev lintian
           # the window's pair of faces: a Latin sans and a CJK sans
-          fonts-dejavu-core fonts-wqy-microhei)
+          fonts-dejavu-core fonts-wqy-microhei
+
+          # killing a write at its fsync, for the test of leftovers
+          strace)
 
 install_missing() {
   local missing=() sudo=""

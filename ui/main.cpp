@@ -11,6 +11,7 @@
 #include "book/KeyTree.h"
 #include "book/Queries.h"
 #include "book/RunFile.h"
+#include "platform/Hardening.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QtDesktop.h"
 #include "ui/skin/Artwork.h"
@@ -18,6 +19,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything else: a crash must not leave passwords or keys behind in a core file.
+    (void)morvane::DisableCoreDumps();
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
         std::fputs("morvane: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); start it on a desktop.\n",
                    stderr);

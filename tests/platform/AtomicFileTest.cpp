@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <fstream>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <ctime>
 
 #include "platform/AtomicFile.h"
@@ -83,25 +85,68 @@ TEST(AtomicFile, WritesReplacesAndReadsBack)
     EXPECT_EQ(Raw(path), Bytes("via link"));
 }
 
-TEST(AtomicFile, OldLeftoversOfAKilledWriteGoWithTheNextOne)
+TEST(AtomicFile, LeftoversOfKilledWritesGoUnlessAWriterHoldsThem)
 {
     TempDataHome home;
     const std::string path = home.File("book.Bk");
-    auto leave = [&](const std::string& name, int ageSeconds) {
-        std::ofstream(home.File(name)) << "half a book";
-        const timespec old[2] = {{time(nullptr) - ageSeconds, 0}, {time(nullptr) - ageSeconds, 0}};
-        utimensat(AT_FDCWD, home.File(name).c_str(), old, 0);
-    };
-    leave("book.Bk.tmp-Ab3xYz", 3600);    // a crash an hour ago: removed
-    leave("book.Bk.tmp-Qr7sTu", 5);       // may be another writer's, still going: kept
-    leave("other.Bk.tmp-Ab3xYz", 3600);   // another file's: kept
-    leave("book.Bk.tmp-Ab3xYz7", 3600);   // not our pattern: kept
+    auto leave = [&](const std::string& name) { std::ofstream(home.File(name)) << "half a book"; };
+    leave("book.Bk.tmp-Ab3xYz");   // a killed write, however recent: removed
+    leave("book.Bk.tmp-Qr7sTu");   // a live writer's, locked: kept
+    leave("other.Bk.tmp-Ab3xYz");  // another file's: kept
+    leave("book.Bk.tmp-Ab3xYz7");  // not our pattern: kept
+    const int live = open(home.File("book.Bk.tmp-Qr7sTu").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(live, LOCK_EX), 0);
     ASSERT_TRUE(WriteFileAtomically(path, Bytes("saved")));
     EXPECT_FALSE(fs::exists(home.File("book.Bk.tmp-Ab3xYz")));
     EXPECT_TRUE(fs::exists(home.File("book.Bk.tmp-Qr7sTu")));
     EXPECT_TRUE(fs::exists(home.File("other.Bk.tmp-Ab3xYz")));
     EXPECT_TRUE(fs::exists(home.File("book.Bk.tmp-Ab3xYz7")));
     EXPECT_EQ(Raw(path), Bytes("saved"));
+    // Its writer gone, the next open of the book clears it.
+    close(live);
+    FileLock lock;
+    ASSERT_EQ(lock.Acquire(path), FileLock::Status::Locked);
+    EXPECT_FALSE(fs::exists(home.File("book.Bk.tmp-Qr7sTu")));
+}
+
+namespace {
+// What a write in progress shows another process: its temporary file, private and locked.
+int g_tempMode, g_tempLocked;
+bool InspectTemporary(AtomicStep step, const std::string& path)
+{
+    if (step != AtomicStep::Rename)
+        return false;
+    const std::string dir = fs::path(path).parent_path().string();
+    for (const auto& e : fs::directory_iterator(dir)) {
+        if (e.path().filename().string().find(".tmp-") == std::string::npos)
+            continue;
+        struct stat st;
+        stat(e.path().c_str(), &st);
+        g_tempMode = static_cast<int>(st.st_mode & 0777);
+        const int fd = open(e.path().c_str(), O_RDONLY | O_CLOEXEC);
+        g_tempLocked = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+    }
+    return false;
+}
+} // namespace
+
+TEST(AtomicFile, AWriteInProgressIsPrivateAndLockedAndKeepsTheModeAfterwards)
+{
+    TempDataHome home;
+    const std::string path = home.File("shared.Bk");
+    ASSERT_TRUE(WriteFileAtomically(path, Bytes("old")));
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);  // the user chose to share it
+    g_tempMode = g_tempLocked = -1;
+    {
+        ScopedAtomicFault fault(InspectTemporary);
+        ASSERT_TRUE(WriteFileAtomically(path, Bytes("new")));
+    }
+    EXPECT_EQ(g_tempMode, 0600);
+    EXPECT_EQ(g_tempLocked, 1);
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
 TEST(AtomicFile, FailureAtAnyStepLeavesTheOldFileByteIdentical)

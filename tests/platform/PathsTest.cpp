@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "platform/Paths.h"
 #include "support/TempDataHome.h"
@@ -94,4 +95,29 @@ TEST(Paths, FileExistsSeesRegularFilesOnly)
     EXPECT_TRUE(FileExists(home.File("link")));
     fs::create_symlink(home.File("missing"), home.File("dangling"));
     EXPECT_FALSE(FileExists(home.File("dangling")));
+}
+
+TEST(Paths, ProgramFoldersArePrivateWhateverTheUmask)
+{
+    TempDataHome home;
+    const mode_t oldMask = ::umask(022);
+    auto modeOf = [](const std::string& p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return st.st_mode & 0777;
+    };
+    {
+        const std::string nested = home.Path() + "/a/b";
+        ScopedEnv env("XDG_DATA_HOME", nested.c_str());
+        const std::string dir = ProgramDir();
+        EXPECT_EQ(modeOf(dir), 0700u);
+        EXPECT_EQ(modeOf(home.Path() + "/a"), 0700u);  // parents it made too
+    }
+    // A folder an earlier version left open to others is closed up.
+    ASSERT_EQ(::mkdir((home.Path() + "/Morvane").c_str(), 0755), 0);
+    EXPECT_EQ(modeOf(ProgramDir()), 0700u);
+    ::umask(oldMask);
+    std::ofstream(home.File("Morvane/file")) << "x";
+    EXPECT_FALSE(MakePrivateFolder(home.File("Morvane/file")));    // no folder
+    EXPECT_FALSE(MakePrivateFolder(home.File("Morvane/file/x")));  // nowhere to make it
 }
