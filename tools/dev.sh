@@ -19,7 +19,6 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           dpkg-dev lintian
           # the window's pair of faces: a Latin sans and a CJK sans
           fonts-dejavu-core fonts-wqy-microhei
-
           # killing a write at its fsync, for the test of leftovers
           strace)
 
