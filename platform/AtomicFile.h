@@ -13,8 +13,8 @@ namespace morvane {
 
 // Writes data to a temporary file in the target's folder, flushes and fsyncs it, renames it
 // over path and fsyncs the folder. On failure the temporary file is removed, the old file
-// (if any) is untouched, and false is returned. After a success, temporary files of path
-// older than ten minutes (a killed write's) are removed.
+// (if any) is untouched, and false is returned with errno telling why. After a success,
+// temporary files of path older than ten minutes (a killed write's) are removed.
 // With lockedFd given, the new file is flock(2)ed before the rename puts it in place, and on
 // success its open descriptor (still holding that lock) is handed over in *lockedFd: the
 // writer keeps the book locked across its replacement (platform/FileLock.h).
