@@ -14,7 +14,7 @@ namespace {
 class Decrypt final : public BookCommand {
 public:
     Decrypt()
-        : BookCommand({"decrypt", 2, 3, {}, {"--verify", "--output"}, "decrypt BOOK KEY [FILE] [--verify LOCK] [-o FILE]",
+        : BookCommand({"decrypt", 2, 3, {}, {"--verify", "--output"}, "decrypt BOOK KEY [FILE] [--verify LOCK] [-o FILE] [--key]",
                        "Decrypts the armored text in FILE (standard input when it is - or not given) with KEY and "
                        "writes the text to standard output, or to FILE (created private to the user). A signed "
                        "message is verified with LOCK, or else with the one lock beside KEY whose N matches the "

@@ -22,7 +22,7 @@ namespace {
 class Encrypt final : public BookCommand {
 public:
     Encrypt()
-        : BookCommand({"encrypt", 2, 3, {}, {"--sign", "--output"}, "encrypt BOOK LOCK [FILE] [--sign KEY] [-o FILE]",
+        : BookCommand({"encrypt", 2, 3, {}, {"--sign", "--output"}, "encrypt BOOK LOCK [FILE] [--sign KEY] [-o FILE] [--lock]",
                        "Encrypts the UTF-8 text in FILE (standard input when it is - or not given) for LOCK, signed "
                        "with KEY first when given, and writes the armored text to standard output, or to FILE. The "
                        "book is not changed.",

@@ -10,7 +10,7 @@ namespace {
 class Export final : public BookCommand {
 public:
     Export()
-        : BookCommand({"export", 2, 2, {}, {"--output"}, "export BOOK KEY [-o FILE]",
+        : BookCommand({"export", 2, 2, {}, {"--output"}, "export BOOK KEY [-o FILE] [--key]",
                        "Writes the key's public key text to standard output, or to FILE.", true, true},
                       Access::Read)
     {

@@ -13,7 +13,7 @@ namespace {
 class Import final : public BookCommand {
 public:
     Import()
-        : BookCommand({"import", 2, 3, {"--force"}, {}, "import BOOK LOCK [FILE] [--force]",
+        : BookCommand({"import", 2, 3, {"--force"}, {}, "import BOOK LOCK [FILE] [--force] [--lock]",
                        "Reads a public key text from FILE (standard input when it is - or not given) into the lock. "
                        "A lock that holds another key needs --force.",
                        true, true},
