@@ -37,7 +37,7 @@ struct OptionHelp {
     const char* text;
 };
 constexpr OptionHelp kOptionHelp[] = {
-    {"--dir", "--dir, --lock, --key   the item is a directory, lock or key (when names clash)"},
+    {"--dir", "--dir, --lock, --key   the item's kind: a directory, lock or key"},
     {"--json", "--json                 JSON output (docs/cli-json.schema.json)"},
     {"--private", "--private              show the private values D, P, Q and U too"},
     {"--recursive", "--recursive            remove a directory with the items it holds"},
@@ -85,13 +85,10 @@ std::string CommandHelp(const Command& cmd)
 {
     std::string out = "usage: morvane-cli " + std::string(cmd.info.synopsis) +
                       (cmd.info.book ? " [--password-fd N]" : "") + "\n\n" + cmd.info.help + "\n\n";
-    for (const auto& o : kOptionHelp) {
-        const std::string name = o.name;
-        if ((name == "--dir" && cmd.info.item) || TakesFlag(cmd, name) || TakesValue(cmd, name)) {
-            if (name != "--lock" && name != "--key")
-                out += "  " + std::string(o.text) + "\n";
-        }
-    }
+    // One line for the three kinds, listed under "--dir".
+    for (const auto& o : kOptionHelp)
+        if (TakesFlag(cmd, o.name) || TakesValue(cmd, o.name))
+            out += "  " + std::string(o.text) + "\n";
     return out + "\n" + kExitTable;
 }
 
