@@ -1,5 +1,6 @@
 #include "book/BookFile.h"
 
+#include <cerrno>
 #include <cstring>
 #include <strings.h>
 #include <new>
@@ -326,7 +327,9 @@ int SaveBook(KeyTree& tree, const std::string& path)
         }
     }
     if (!lock->Replace(path, file)) {
-        Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path));
+        // The system's reason tells a full disk from a read-only folder or a missing right.
+        const int why = errno;
+        Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path) + " (" + Gbk(std::strerror(why)) + ")");
         return -1;
     }
     // The open book's file stays locked across the save; a copy saved elsewhere is let go.

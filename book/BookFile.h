@@ -53,7 +53,8 @@ struct LoadOutcome {
 [[nodiscard]] LoadOutcome LoadBookData(KeyTree& tree, std::span<const std::uint8_t> file, const std::string& path);
 
 // Writes the book to path under the book password, replacing any file there atomically.
-// 1, or -1 after the message "不能保存成通讯簿: " and the path, or after the too-large message
+// 1, or -1 after the message "不能保存成通讯簿: " and the path (and, when the file could not
+// be written, the system's reason in parentheses), or after the too-large message
 // for a book beyond the largest supported one (its file could not be opened again); an empty
 // path gives -1 without a message. The book path is not changed.
 [[nodiscard]] int SaveBook(KeyTree& tree, const std::string& path);

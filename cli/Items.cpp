@@ -1,8 +1,12 @@
 #include "cli/Items.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
+#include "book/KeyRecord.h"
 #include "book/Queries.h"
+#include "book/Records.h"
 #include "platform/Text.h"
 
 namespace morvane::cli {
@@ -183,6 +187,42 @@ std::string JsonString(const std::string& utf8)
         }
     }
     return out + "\"";
+}
+
+std::string FieldValue(const Book& book, Node record, ItemKind kind)
+{
+    FieldLine line;
+    return GetField(book, record, KindCode(kind), line) == 1 ? line.value : std::string();
+}
+
+bool IsRecord(std::int32_t kind)
+{
+    return kind >= KindCode(ItemKind::Lock) && kind <= KindCode(ItemKind::Police);
+}
+
+bool HasModulus(const Book& book, Node record)
+{
+    const std::string n = FieldValue(book, record, ItemKind::ModulusField);
+    return n.find_first_not_of(" \t") != std::string::npos;
+}
+
+long long UseCount(const Book& book, Node record)
+{
+    const long long n = std::strtoll(FieldValue(book, record, ItemKind::UseCountField).c_str(), nullptr, 10);
+    return n < 0 ? 0 : (n > INT_MAX ? INT_MAX : n);
+}
+
+std::string JsonMembers(const Book& book, Node n)
+{
+    const std::int32_t kind = book.Kind(n);
+    std::string out = "\"name\": " + JsonString(Utf8(book.Text(n))) + ", \"kind\": \"" + KindName(kind) +
+                      "\", \"path\": " + JsonString(PathOf(book, n));
+    if (IsRecord(kind)) {
+        out += ", \"bits\": " + std::to_string(GetStrength(book, n));
+        out += ", \"date\": " + JsonString(Utf8(FieldValue(book, n, ItemKind::DateField)));
+        out += std::string(", \"hasKey\": ") + (HasModulus(book, n) ? "true" : "false");
+    }
+    return out;
 }
 
 }  // namespace morvane::cli

@@ -41,4 +41,15 @@ std::string Printable(const std::string& gbk);
 // A JSON string literal of a book text (UTF-8).
 std::string JsonString(const std::string& utf8);
 
+// A record's field line value (GBK); "" when it has none.
+std::string FieldValue(const Book& book, Node record, ItemKind kind);
+// A lock, key, signature or police item.
+bool IsRecord(std::int32_t kind);
+// Whether a record's N line holds a value.
+bool HasModulus(const Book& book, Node record);
+// The use count as the window counts on from it: a line that is no number counts as 0.
+long long UseCount(const Book& book, Node record);
+// The JSON members every item has, without braces (docs/cli-json.schema.json).
+std::string JsonMembers(const Book& book, Node n);
+
 }  // namespace morvane::cli

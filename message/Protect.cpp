@@ -18,6 +18,7 @@
 #include "book/Marking.h"
 #include "message/SingleStep.h"
 #include "platform/Text.h"
+#include "platform/Wipe.h"
 
 namespace morvane {
 
@@ -131,6 +132,108 @@ int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node rec
     return 1;
 }
 
+namespace {
+
+// Text typed or pasted into the boxes holds no zero byte, so a result that does is no
+// message of this program (a signed text relabelled "N_SI" opens to its signature's binary
+// blocks); taken up to its first 0 it would pass for a shorter message.
+bool OpenedIsText(const std::vector<std::uint8_t>& opened, std::size_t length)
+{
+    return std::memchr(opened.data(), 0, length) == nullptr;
+}
+
+}  // namespace
+
+int SealText(KeyTree& tree, Node lock, Node signer, std::string_view text, SealedText& out)
+{
+    Book& book = tree.book;
+    const Node working = tree.markedParent;
+    const std::uint8_t* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::size_t length = text.size();
+    out.signerField = kNoSigner;
+    Wipe(out.signature);
+    if (signer) {
+        if (ModulusDigest(book, signer, out.signerField) != 1)
+            return -1;
+        // The blocks show their fields in the working record's detail rows.
+        tree.markedParent = signer;
+        std::size_t signatureLength = 0;
+        const int signed_ = EncryptMessage(tree, tree.engine[1], out.signature, signatureLength, data, length, 2,
+                                           kBlockSign);
+        tree.markedParent = working;
+        if (signed_ != 1)
+            return -1;
+        out.signature.resize(signatureLength);
+        data = out.signature.data();
+        length = signatureLength;
+    }
+    tree.markedParent = lock;
+    std::vector<std::uint8_t> sealed;
+    std::size_t sealedLength = 0;
+    const bool done =
+        EncryptMessage(tree, tree.engine[0], sealed, sealedLength, data, length, 2, kBlockEncrypt) == 1 &&
+        BuildArmoredText(book, lock, out.armored, BitLength(tree.engine[0].N) / 8, sealed.data(), sealedLength,
+                         static_cast<bool>(signer), out.signerField) == 1;
+    tree.markedParent = working;
+    return done ? 1 : -1;
+}
+
+OpenVerdict OpenText(KeyTree& tree, Node key, std::string_view armoredText, const SignerFinder& findSigner,
+                     OpenedText& out)
+{
+    Book& book = tree.book;
+    Wipe(out.text);
+    out.signer = Node{};
+    auto verdict = [&out](OpenVerdict v) { return out.verdict = v; };
+    if (ResetDetailRows(book, key, 0) != 1)
+        return verdict(OpenVerdict::Failed);
+    // Mail programs indent and wrap pasted text; the armored text holds no blank.
+    std::string armored;
+    for (char c : armoredText)
+        if (c != ' ' && c != '\t')
+            armored += c;
+    std::vector<std::uint8_t> sealed;
+    bool isSigned = false;
+    if (CleanArmoredText(armored) != 1 || ParseArmoredText(sealed, isSigned, out.signerField, armored) != 1)
+        return verdict(OpenVerdict::NotArmored);
+    Node lock;
+    if (isSigned) {
+        if (findSigner(out.signerField, lock) != 1)
+            return verdict(OpenVerdict::Failed);
+        if (!lock)
+            return verdict(OpenVerdict::NoSigner);
+    }
+    const Node working = tree.markedParent;
+    tree.markedParent = key;
+    const std::size_t skip = LeadingBlockFill(tree.engine[0], sealed);
+    std::vector<std::uint8_t> opened;
+    WipeOnExit wipeOpened{opened};
+    std::size_t openedLength = 0;
+    const int decrypted = DecryptMessage(tree, tree.engine[0], opened, openedLength, sealed.data() + skip,
+                                         sealed.size() - skip, 2, kBlockEncrypt);
+    tree.markedParent = working;
+    if (decrypted != 1)
+        return verdict(OpenVerdict::NotForKey);
+    if (isSigned) {
+        NotifyActivity(tree, kActivityIdle);
+        std::vector<std::uint8_t> verified;
+        std::size_t verifiedLength = 0;
+        if (DecryptMessage(tree, tree.engine[1], verified, verifiedLength, opened.data(), openedLength, 2,
+                           kBlockSign) != 1) {
+            Wipe(verified);
+            return verdict(OpenVerdict::BadSignature);
+        }
+        opened.swap(verified);
+        Wipe(verified);
+        openedLength = verifiedLength;
+    }
+    if (!OpenedIsText(opened, openedLength))
+        return verdict(OpenVerdict::NotText);
+    out.text.assign(reinterpret_cast<const char*>(opened.data()), openedLength);
+    out.signer = lock;
+    return verdict(isSigned ? OpenVerdict::Good : OpenVerdict::Unsigned);
+}
+
 int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
 {
     Book& book = tree.book;
@@ -174,86 +277,54 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
     if (LoadKey(tree.engine[0], complete, tree, record) != 1 || complete != 1)
         return -1;
     const std::uint32_t start = Ticks(tree);
-    std::string signerField = kNoSigner;
     std::string prefix;
     std::string text;
     Node signer;
 
     if (isLock) {
-        const std::uint8_t* data = reinterpret_cast<const std::uint8_t*>(input.value.data());
-        std::size_t length = input.value.size();
-        std::vector<std::uint8_t> signature;
         if (sign == 1) {
+            std::string signerField;
             if (FindPartner(tree, signer, signerField, record, kPartnerKey) != 1)
                 return -1;
             if (!signer)
                 return 1;
-            tree.markedParent = signer;
-            std::size_t signatureLength = 0;
-            const bool signed_ = EncryptMessage(tree, tree.engine[1], signature, signatureLength, data, length, 2,
-                                                kBlockSign) == 1;
-            tree.markedParent = record;
-            if (!signed_)
-                return -1;
+        }
+        SealedText sealed;
+        if (SealText(tree, record, signer, input.value, sealed) != 1)
+            return -1;
+        if (signer) {
+            // The signer's record shows what it signed and the signature blocks.
             std::string hex;
             if (SetField(book, signer, KindCode(ItemKind::InputField), input.value) != 1 ||
-                ToHexText(hex, 0, signature.data(), signatureLength, kHexFirstByteFirst) != 1 ||
+                ToHexText(hex, 0, sealed.signature.data(), sealed.signature.size(), kHexFirstByteFirst) != 1 ||
                 !ShowDetailRow(book, signer, KindCode(ItemKind::PostTextRow), hex.size(), hex))
                 return -1;
-            data = signature.data();
-            length = signatureLength;
         }
-        std::vector<std::uint8_t> sealed;
-        std::size_t sealedLength = 0;
-        if (EncryptMessage(tree, tree.engine[0], sealed, sealedLength, data, length, 2, kBlockEncrypt) != 1)
-            return -1;
-        if (BuildArmoredText(book, record, text, BitLength(tree.engine[0].N) / 8, sealed.data(), sealedLength,
-                             sign == 1, signerField) != 1)
-            return -1;
+        text = std::move(sealed.armored);
     } else {
-        if (ResetDetailRows(book, record, 0) != 1)
-            return -1;
-        // Mail programs indent and wrap pasted text; the armored text holds no blank.
-        std::string armored;
-        for (char c : input.value)
-            if (c != ' ' && c != '\t')
-                armored += c;
-        std::vector<std::uint8_t> sealed;
-        bool isSigned = false;
-        if (CleanArmoredText(armored) != 1 || ParseArmoredText(sealed, isSigned, signerField, armored) != 1)
-            return -1;
-        Node lock;
-        if (isSigned) {
-            if (FindPartner(tree, lock, signerField, record, kPartnerLock) != 1)
-                return -1;
-            if (!lock)
-                return 1;
-            prefix = " <" + book.Text(lock) + Gbk("> 的签字通过验证, ");
-        }
-        const std::size_t skip = LeadingBlockFill(tree.engine[0], sealed);
-        std::vector<std::uint8_t> opened;
-        std::size_t openedLength = 0;
-        if (DecryptMessage(tree, tree.engine[0], opened, openedLength, sealed.data() + skip, sealed.size() - skip, 2,
-                           kBlockEncrypt) != 1)
-            return -1;
-        if (isSigned) {
-            NotifyActivity(tree, kActivityIdle);
-            std::vector<std::uint8_t> verified;
-            std::size_t verifiedLength = 0;
-            if (DecryptMessage(tree, tree.engine[1], verified, verifiedLength, opened.data(), openedLength, 2,
-                               kBlockSign) != 1)
-                return -1;
-            opened.swap(verified);
-            openedLength = verifiedLength;
-        }
-        // Text typed or pasted into the boxes holds no zero byte, so a result that does is no
-        // message of this program (a signed text relabelled "N_SI" opens to its signature's
-        // binary blocks); taken up to its first 0 it would pass for a shorter message.
-        if (std::memchr(opened.data(), 0, openedLength) != nullptr) {
+        const SignerFinder findLock = [&tree, record](const std::string& signerField, Node& lock) {
+            std::string field = signerField;
+            return FindPartner(tree, lock, field, record, kPartnerLock);
+        };
+        OpenedText opened;
+        switch (OpenText(tree, record, input.value, findLock, opened)) {
+        case OpenVerdict::Unsigned:
+            break;
+        case OpenVerdict::Good:
+            prefix = " <" + book.Text(opened.signer) + Gbk("> 的签字通过验证, ");
+            break;
+        case OpenVerdict::NoSigner:
+            return 1;
+        case OpenVerdict::NotText:
             Inform(tree, Gbk("解密结果含有零字节, 不是有效的文本, 解密失败!"), MsgIcon::Exclamation);
             return 1;
+        case OpenVerdict::NotArmored:
+        case OpenVerdict::NotForKey:
+        case OpenVerdict::BadSignature:
+        case OpenVerdict::Failed:
+            return -1;
         }
-        text.assign(reinterpret_cast<const char*>(opened.data()), openedLength);
+        text = std::move(opened.text);
     }
 
     const std::uint32_t elapsed = Ticks(tree) - start + 1;

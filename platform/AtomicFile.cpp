@@ -18,7 +18,10 @@ AtomicFaultHook g_faultHook = nullptr;
 
 bool Injected(AtomicStep step, const std::string& path)
 {
-    return g_faultHook && g_faultHook(step, path);
+    if (!g_faultHook || !g_faultHook(step, path))
+        return false;
+    errno = EIO;  // an injected failure has a reason to report like a real one
+    return true;
 }
 
 std::string FolderOf(const std::string& path)
@@ -158,8 +161,10 @@ bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uin
     mode_t mode = 0600;
     struct stat st;
     if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
+        if (!S_ISREG(st.st_mode)) {
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
             return false;
+        }
         mode = st.st_mode & 0777;
     }
 
@@ -183,8 +188,10 @@ bool WriteFileAtomically(const std::string& linkOrPath, std::span<const std::uin
     ok = ok && !Injected(AtomicStep::Rename, path) && ::fchmod(fd, mode) == 0 &&
          ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
+        const int why = errno;  // the cleanup must not hide the reason
         ::unlink(temp.c_str());
         ::close(fd);
+        errno = why;
         return false;
     }
     SyncFolder(FolderOf(path));

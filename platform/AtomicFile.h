@@ -14,7 +14,8 @@ namespace morvane {
 // Writes data to a temporary file in the target's folder (path + ".tmp-XXXXXX", 0600 until
 // complete, locked by its writer), fsyncs it, renames it over path and fsyncs the folder. On
 // failure the temporary file is removed, the old file (if any) is untouched, and false is
-// returned. Leftovers of killed writes of path are removed first (RemoveLeftovers).
+// returned with errno telling why. Leftovers of killed writes of path are removed first
+// (RemoveLeftovers).
 // With lockedFd given, the new file is flock(2)ed before the rename puts it in place, and on
 // success its open descriptor (still holding that lock) is handed over in *lockedFd: the
 // writer keeps the book locked across its replacement (platform/FileLock.h).

@@ -289,7 +289,7 @@ TEST_F(BookFile, FailedSaveKeepsTheOldFile)
         ScopedAtomicFault fault([](AtomicStep s, const std::string&) { return s == failAt; });
         desk.messages.clear();
         EXPECT_EQ(SaveBook(tree, path), -1);
-        EXPECT_EQ(desk.LastMessage(), "不能保存成通讯簿: " + path);
+        EXPECT_EQ(desk.LastMessage(), "不能保存成通讯簿: " + path + " (Input/output error)");
         EXPECT_EQ(FileBytes(path), original);
         EXPECT_EQ(FolderEntries(home.Path()), entries);  // no temporary file left
     }

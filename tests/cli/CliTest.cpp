@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -24,6 +26,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileLock.h"
 #include "platform/Text.h"
+#include "support/CraftedBook.h"
 #include "support/TempDataHome.h"
 
 extern char** environ;
@@ -77,6 +80,8 @@ protected:
         std::string out, err;
     };
     int runs = 0;
+    bool passwordOption = true;  // Start adds --password-fd 3
+    std::string stdinPath;       // Start reads standard input from here instead (a terminal)
 
     Started Start(const std::vector<std::string>& args, const std::string& input, const std::string& password,
                   int passwordFd = -1)
@@ -88,7 +93,8 @@ protected:
         Put(pw, password + "\n");
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 0, stdinPath.empty() ? in.c_str() : stdinPath.c_str(),
+                                         stdinPath.empty() ? O_RDONLY : O_RDWR | O_NOCTTY, 0);
         posix_spawn_file_actions_addopen(&fa, 1, s.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&fa, 2, s.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (passwordFd >= 0)
@@ -97,8 +103,10 @@ protected:
             posix_spawn_file_actions_addopen(&fa, 3, pw.c_str(), O_RDONLY, 0);
         std::vector<std::string> all = {MORVANE_CLI_PATH};
         all.insert(all.end(), args.begin(), args.end());
-        all.push_back("--password-fd");
-        all.push_back("3");
+        if (passwordOption) {
+            all.push_back("--password-fd");
+            all.push_back("3");
+        }
         std::vector<char*> argv;
         for (auto& a : all)
             argv.push_back(a.data());
@@ -365,6 +373,200 @@ TEST_F(Cli, KeysMadeByTheCliServeTheWindowAndPublicKeysMoveBothWays)
     FieldLine madeN;
     ASSERT_EQ(GetField(w->tree.book, Find(*w, "目录A/新钥匙"), KindCode(ItemKind::ModulusField), madeN), 1);
     EXPECT_EQ(n.value, madeN.value);
+}
+
+
+TEST_F(Cli, EveryItemArgumentChoosesItsKind)
+{
+    // A key with a lock of the same name beside it: keygen, show and remove reach each.
+    ASSERT_EQ(Run({"add", book, "目录A", "me", "--key"}).code, kExitOk);
+    ASSERT_EQ(Run({"add", book, "目录A", "me", "--lock"}).code, kExitOk);
+    CliRun r = Run({"keygen", book, "目录A/me", "--bits", "512"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.err.find("choose one with --dir, --lock or --key"), std::string::npos) << r.err;
+    r = Run({"keygen", book, "目录A/me", "--bits", "512", "--key"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_NE(Run({"show", book, "目录A/me", "--key"}).out.find("n:         " + std::string(1, ' ')), 0u);
+    auto w = Window();
+    Node madeKey, emptyLock;
+    for (Node ch = w->tree.book.FirstChild(Find(*w, "目录A")); ch; ch = w->tree.book.NextSibling(ch))
+        if (w->tree.book.Text(ch) == "me")
+            (w->tree.book.Kind(ch) == KindCode(ItemKind::Key) ? madeKey : emptyLock) = ch;
+    EXPECT_NE(w->Field(madeKey, ItemKind::ModulusField), "");
+    EXPECT_EQ(w->Field(emptyLock, ItemKind::ModulusField), "");
+    w.reset();
+    EXPECT_EQ(Run({"keygen", book, "目录A/me", "--bits", "512", "--dir"}).code, kExitNotFound);
+    EXPECT_EQ(Run({"remove", book, "目录A/me", "--lock"}).code, kExitOk);
+    EXPECT_EQ(Run({"export", book, "目录A/me"}).code, kExitOk);  // one item of that name now
+
+    // The synopses say so.
+    for (const char* command : {"show", "remove", "keygen", "export", "import", "encrypt", "decrypt", "move", "rename"}) {
+        r = Run({"help", command});
+        EXPECT_EQ(r.code, kExitOk);
+        EXPECT_NE(r.out.find("--dir, --lock, --key"), std::string::npos) << command << r.out;
+    }
+}
+
+TEST_F(Cli, CommandLineFaults)
+{
+    // help COMMAND is that command's help, not the general usage.
+    CliRun r = Run({"help", "list"});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_EQ(r.out.rfind("usage: morvane-cli list BOOK", 0), 0u) << r.out;
+    EXPECT_EQ(Run({"help", "nothing"}).code, kExitUsage);
+
+    // "-" is standard input.
+    const Node w = mb.tree.book.FirstRoot();
+    (void)w;
+    r = Run({"export", book, "目录A/我的"});
+    ASSERT_EQ(r.code, kExitOk);
+    EXPECT_EQ(Run({"import", book, "别处/别人", "-", "--force"}, r.out).code, kExitOk);
+    EXPECT_EQ(Run({"show", book, "别处/别人", "--json"}).out.find(KeyOf(512, 1).n), std::string::npos);
+
+    // No password from a descriptor, empty or closed, is one documented code; a wrong one is another.
+    const std::string before = Slurp(book);
+    EXPECT_EQ(Run({"list", book}, "", "").code, kExitUsage);
+    passwordOption = false;
+    r = Run({"add", book, "目录A", "新", "--lock", "--password-fd", "77"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.err.find("no password"), std::string::npos) << r.err;
+    passwordOption = true;
+    EXPECT_EQ(Run({"list", book}, "", "wrong").code, kExitWrongPassword);
+    EXPECT_EQ(Slurp(book), before);
+}
+
+TEST_F(Cli, ShowJsonHasUniqueMembersAndNumbersAsNumbers)
+{
+    CliRun r = Run({"show", book, "目录A/我的", "--json", "--private"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    std::size_t dates = 0;
+    for (std::size_t at = r.out.find("\"date\":"); at != std::string::npos; at = r.out.find("\"date\":", at + 1))
+        ++dates;
+    EXPECT_EQ(dates, 1u) << r.out;
+    EXPECT_NE(r.out.find("\"uses\": 0,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"bits\": 512,"), std::string::npos) << r.out;
+}
+
+TEST_F(Cli, ReasonsForBooksThatCannotBeReadOrWritten)
+{
+    // A small file holding more items than any supported book: the core's reason, not "damaged".
+    const auto crafted = CraftBookFile(4'000'001, "pw");
+    Put(home.File("big.Bk"), std::string(crafted.begin(), crafted.end()));
+    CliRun r = Run({"list", home.File("big.Bk")}, "", "pw");
+    EXPECT_EQ(r.code, kExitDamaged);
+    EXPECT_NE(r.err.find("larger than the program supports (通讯簿超出支持的最大规模"), std::string::npos) << r.err;
+
+    // A write that fails says why, in both programs.
+    const std::string nowhere = home.File("no-such-folder/new.Bk");
+    r = Run({"new", nowhere});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_NE(r.err.find("不能保存成通讯簿: " + nowhere + " (No such file or directory)"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, ReadingFromATerminalSaysHowToEndTheText)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    CliRun armored = Run({"encrypt", book, "目录A/对方"}, "from a terminal");
+    stdinPath = ptsname(master);
+    const Started s = Start({"decrypt", book, "目录A/我的"}, "", "密码pw");
+    const std::string typed = armored.out + "\x04";  // the line, then Ctrl-D
+    ASSERT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    // A reader that missed the end of the text would wait for ever: it gets 30 seconds.
+    siginfo_t info{};
+    for (int i = 0; i < 3000; ++i) {
+        if (waitid(P_PID, static_cast<id_t>(s.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (info.si_pid == 0)
+        kill(s.pid, SIGKILL);
+    const CliRun r = Finish(s);
+    close(master);
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "from a terminal");
+    EXPECT_NE(r.err.find("end it with Ctrl-D"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, TextsThroughFilesAndPipes)
+{
+    Put(home.File("plain.txt"), "第一行\n二\n");
+    ASSERT_EQ(Run({"encrypt", book, "目录A/对方", home.File("plain.txt"), "-o", home.File("sealed.txt"),
+                   "--sign", "目录A/我的"}).code, kExitOk);
+    // An existing output file that anyone could read is made private before the text lands in it.
+    Put(home.File("opened.txt"), "old");
+    ASSERT_EQ(chmod(home.File("opened.txt").c_str(), 0644), 0);
+    CliRun r = Run({"decrypt", book, "目录A/我的", home.File("sealed.txt"), "--output=" + home.File("opened.txt")});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Slurp(home.File("opened.txt")), "第一行\n二\n");
+    struct stat st;
+    ASSERT_EQ(stat(home.File("opened.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(Run({"decrypt", book, "目录A/我的", "-", "-o", home.File("new.txt")}, Slurp(home.File("sealed.txt"))).code,
+              kExitOk);
+    ASSERT_EQ(stat(home.File("new.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A failed verification writes nothing; neither does a missing input file.
+    r = Run({"decrypt", book, "目录A/我的", home.File("sealed.txt"), "--verify", "别处/别人", "-o", home.File("bad.txt")});
+    EXPECT_EQ(r.code, kExitBadSignature);
+    EXPECT_EQ(access(home.File("bad.txt").c_str(), F_OK), -1);
+    EXPECT_EQ(Run({"encrypt", book, "目录A/对方", home.File("none.txt")}).code, kExitDamaged);
+
+    // export -o gives the same text as standard output.
+    ASSERT_EQ(Run({"export", book, "目录A/我的", "-o", home.File("key.pub")}).code, kExitOk);
+    EXPECT_EQ(Slurp(home.File("key.pub")), Run({"export", book, "目录A/我的"}).out);
+}
+
+TEST_F(Cli, PasswdChangesThePasswordTheWindowOpensWith)
+{
+    // Old and new password from one descriptor, a line each.
+    CliRun r = Run({"passwd", book, "--new-password-fd", "3"}, "", "密码pw\n新密码");
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(Run({"list", book}).code, kExitWrongPassword);
+    EXPECT_EQ(Run({"list", book}, "", "新密码").code, kExitOk);
+    MessageBook w;
+    w.tree.book.Clear();
+    w.tree.bookPassword = Gbk("新密码");
+    ASSERT_TRUE(LoadBook(w.tree, book).Loaded());
+    EXPECT_TRUE(Find(w, "目录A/我的"));
+    w.tree.bookLock.Reset();
+
+    // No new password: nothing written.
+    const std::string before = Slurp(book);
+    EXPECT_EQ(Run({"passwd", book, "--new-password-fd", "3"}, "", "新密码\n").code, kExitUsage);
+    EXPECT_EQ(Slurp(book), before);
+}
+
+TEST_F(Cli, MoveAndRenameKeepTheNameClashRules)
+{
+    ASSERT_EQ(Run({"add", book, "别处", "对方", "--lock"}).code, kExitOk);
+    ASSERT_EQ(Run({"add", book, "目录A", "子目录", "--dir"}).code, kExitOk);
+    const std::string before = Slurp(book);
+    CliRun r = Run({"move", book, "别处/对方", "目录A"});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_NE(r.err.find("already holds a lock named \"对方\""), std::string::npos) << r.err;
+    EXPECT_EQ(Run({"move", book, "目录A", "目录A/子目录"}).code, kExitFailure);  // into itself
+    EXPECT_EQ(Run({"move", book, "目录A/我的", "目录A/对方"}).code, kExitNotFound);  // not a directory
+    EXPECT_EQ(Run({"rename", book, "别处/对方", "别人"}).code, kExitFailure);
+    EXPECT_EQ(Run({"rename", book, "目录A/子目录", "a\tb"}).code, kExitUsage);
+    EXPECT_EQ(Slurp(book), before);
+
+    // Another kind may share the name; then the move goes through, as a drag does.
+    ASSERT_EQ(Run({"rename", book, "别处/对方", "我的"}).code, kExitOk);
+    ASSERT_EQ(Run({"move", book, "别处/我的", "目录A/子目录"}).code, kExitOk);
+    ASSERT_EQ(Run({"move", book, "目录A/子目录", "/"}).code, kExitOk);
+    auto w = Window();
+    const Node moved = Find(*w, "子目录/我的");
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(w->tree.book.Kind(moved), KindCode(ItemKind::Lock));
+    EXPECT_EQ(w->tree.book.ChildCount(moved), 13u);
+    EXPECT_FALSE(w->tree.book.Marked(moved));
+    EXPECT_FALSE(w->tree.book.Marked(Find(*w, "子目录")));
+    EXPECT_EQ(w->tree.book.ChildCount(Find(*w, "别处")), 1u);
 }
 
 }  // namespace

@@ -49,6 +49,11 @@ completion="$prefix/share/bash-completion/completions/morvane-cli"
 [ -f "$completion" ] || fail "morvane-cli bash completion missing"
 bash -n "$completion" || fail "bash completion does not parse"
 bash -c "source '$completion' && complete -p morvane-cli" >/dev/null || fail "completion not registered"
+zcompletion="$prefix/share/zsh/site-functions/_morvane-cli"
+[ -f "$zcompletion" ] || fail "morvane-cli zsh completion missing"
+if command -v zsh >/dev/null; then
+  zsh -n "$zcompletion" || fail "zsh completion does not parse"
+fi
 
 grep -qx "Icon=$id" "$desktop" || fail "desktop entry names another icon"
 grep -qx "Exec=morvane" "$desktop" || fail "desktop entry starts another program"

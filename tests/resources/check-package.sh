@@ -43,7 +43,7 @@ for path in /usr/bin/morvane /usr/bin/morvane-cli \
             /usr/share/icons/hicolor/scalable/apps/$id.svg \
             /usr/share/icons/hicolor/48x48/apps/$id.png /usr/share/icons/hicolor/256x256/apps/$id.png \
             /usr/share/man/man1/morvane.1.gz /usr/share/man/man1/morvane-cli.1.gz \
-            /usr/share/bash-completion/completions/morvane-cli \
+            /usr/share/bash-completion/completions/morvane-cli /usr/share/zsh/vendor-completions/_morvane-cli \
             /usr/share/doc/morvane/copyright /usr/share/doc/morvane/changelog.gz; do
   grep -qx "$path" <<<"$contents" || fail "the package lacks $path"
 done
