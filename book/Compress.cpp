@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <condition_variable>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "book/CompressMatch.h"
+#include "platform/Wipe.h"
 
 namespace morvane {
 
@@ -71,26 +76,42 @@ void PutLiteral(BitWriter& w, std::uint8_t byte) {
     w.Put(0x100u | byte, 9);
 }
 
+// The match search of one thread: the chains first, the suffix array where they would take
+// too long (from that position on; both give the same answers).
+struct ChunkFinders {
+    CompressChainFinder chain;
+    CompressMatchFinder sorted;
+    ~ChunkFinders() {
+        chain.Wipe();
+        sorted.Wipe();
+    }
+};
+
 // Greedy coding of one chunk: at each position the longest earlier run (earliest on ties)
 // is taken when it saves bits over literals, otherwise one literal.
-void CompressChunk(const std::uint8_t* c, std::int32_t m, BitWriter& w,
-                   CompressMatchFinder& finder) {
+void CompressChunk(const std::uint8_t* c, std::int32_t m, BitWriter& w, ChunkFinders& f) {
     PutLiteral(w, c[0]);
     if (m == 1) return;
-    finder.Prepare(c, m);
-    // The finder leaves out runs of 2 bytes from kPairReach on, where the 13-bit or wider
+    f.chain.Start(c, m);
+    bool sorted = false;
+    // Both finders leave out runs of 2 bytes from kPairReach on, where the 13-bit or wider
     // position field makes them cost 18 bits or more: they would never be taken.
     static_assert(CompressMatchFinder::kPairReach == 1 << 12);
     std::int32_t i = 1;
     while (i < m) {
-        const std::int32_t len = finder.LongestPrevious(i, CCompress::kMaxMatch);
+        std::int32_t len = 0, source = -1;
+        if (!sorted && !f.chain.Longest(i, CCompress::kMaxMatch, len, source)) {
+            f.sorted.Prepare(c, m);
+            sorted = true;
+        }
+        if (sorted) len = f.sorted.LongestPrevious(i, CCompress::kMaxMatch);
         if (len >= CCompress::kMinMatch) {
             const int width = BitLen(static_cast<std::uint64_t>(i));
             const bool isShort = len <= CCompress::kMaxShortMatch;
             const int lengthBits = isShort ? (len - 2) / 4 + 3 : 15;
             const int cost = 2 + width + lengthBits;
             if (9 * len - cost > 0) {
-                const std::int32_t source = finder.EarliestSource(i, len);
+                if (sorted) source = f.sorted.EarliestSource(i, len);
                 w.Put(static_cast<std::uint32_t>(source), width + 1);  // flag 0, then source
                 if (isShort) {
                     const int q = (len - 2) / 4;
@@ -106,6 +127,52 @@ void CompressChunk(const std::uint8_t* c, std::int32_t m, BitWriter& w,
         }
         PutLiteral(w, c[i]);
         ++i;
+    }
+}
+
+// One chunk coded on its own: its end header, then its symbols, from bit 0 of buf.
+std::uint64_t CodeChunk(const std::uint8_t* c, std::int32_t m, std::vector<std::uint8_t>& buf,
+                        ChunkFinders& f) {
+    buf.clear();
+    BitWriter w(buf);
+    w.Put(0, 32);
+    w.Put(0, 3);
+    CompressChunk(c, m, w, f);
+    const std::uint64_t bits = w.BitCount();
+    w.Flush();
+    w.Patch(0, EndHeader(bits - 1), CCompress::kHeaderBits);
+    return bits;
+}
+
+// Grows v to hold n more bytes; a buffer left behind is wiped first (it holds coded book).
+void ReserveWiped(std::vector<std::uint8_t>& v, std::size_t more) {
+    if (v.capacity() - v.size() >= more) return;
+    std::vector<std::uint8_t> bigger;
+    bigger.reserve(std::max(v.size() + more, v.capacity() + v.capacity() / 2));
+    bigger.assign(v.begin(), v.end());
+    Wipe(v);
+    v.swap(bigger);
+}
+
+// Appends the first `bits` bits of src to out, which holds outBits bits (the bits after them
+// in its last byte zero).
+void AppendBits(std::vector<std::uint8_t>& out, std::uint64_t outBits, const std::uint8_t* src,
+                std::uint64_t bits) {
+    const std::size_t total = static_cast<std::size_t>((outBits + bits + 7) / 8);
+    const std::size_t n = static_cast<std::size_t>((bits + 7) / 8);
+    ReserveWiped(out, total - out.size());
+    const unsigned shift = static_cast<unsigned>(outBits % 8);
+    if (shift == 0) {
+        out.insert(out.end(), src, src + n);
+        return;
+    }
+    const std::size_t at = out.size() - 1;  // the partial byte
+    out.resize(total);
+    std::uint8_t* o = out.data() + at;
+    const std::size_t room = total - at;  // bytes o may touch
+    for (std::size_t k = 0; k < n; ++k) {
+        o[k] = static_cast<std::uint8_t>(o[k] | (src[k] >> shift));
+        if (k + 1 < room) o[k + 1] = static_cast<std::uint8_t>(src[k] << (8 - shift));
     }
 }
 
@@ -233,36 +300,127 @@ int ExpandInto(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::si
 
 }  // namespace
 
-CCompress::CCompress() : finder_(std::make_unique<CompressMatchFinder>()) {}
+unsigned CCompress::ThreadsFor(std::size_t chunks) const {
+    unsigned n = threads_;
+    if (n == 0) n = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    return static_cast<unsigned>(std::min<std::size_t>(n, std::max<std::size_t>(chunks, 1)));
+}
 
-CCompress::~CCompress() = default;
+namespace {
+
+// The chunks of a Compress call shared among threads. Each takes the next chunk, codes it
+// into a buffer of its own and hands it to a slot; whoever completes the next chunk in order
+// appends every completed one to the output. A chunk is taken only while its slot is free, so
+// at most `slots` coded chunks wait.
+class ChunkPipeline {
+public:
+    ChunkPipeline(const std::uint8_t* data, std::size_t len, std::vector<std::uint8_t>& out,
+                  std::uint64_t outBits, std::size_t slots)
+        : data_(data), len_(len), chunks_((len + CCompress::kChunkSize - 1) / CCompress::kChunkSize),
+          out_(out), outBits_(outBits), slots_(slots) {}
+
+    ~ChunkPipeline() {
+        for (Slot& s : slots_) Wipe(s.bytes);
+    }
+
+    // Codes chunks until none is left or a thread failed; never throws.
+    void Work() noexcept {
+        std::vector<std::uint8_t> buf;
+        try {
+            ChunkFinders finders;
+            for (;;) {
+                std::size_t k;
+                {
+                    std::unique_lock lock(mutex_);
+                    ready_.wait(lock, [&] {
+                        return failed_ || next_ >= chunks_ || next_ < merged_ + slots_.size();
+                    });
+                    if (failed_ || next_ >= chunks_) break;
+                    k = next_++;
+                }
+                const std::size_t start = k * CCompress::kChunkSize;
+                const std::size_t m = std::min(CCompress::kChunkSize, len_ - start);
+                const std::uint64_t bits =
+                    CodeChunk(data_ + start, static_cast<std::int32_t>(m), buf, finders);
+                std::lock_guard lock(mutex_);
+                Slot& slot = slots_[k % slots_.size()];
+                slot.bytes.swap(buf);
+                slot.bits = bits;
+                slot.done = true;
+                while (merged_ < chunks_ && slots_[merged_ % slots_.size()].done) {
+                    Slot& s = slots_[merged_ % slots_.size()];
+                    AppendBits(out_, outBits_, s.bytes.data(), s.bits);
+                    outBits_ += s.bits;
+                    s.done = false;
+                    ++merged_;
+                }
+                ready_.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            failed_ = true;
+            ready_.notify_all();
+        }
+        Wipe(buf);
+    }
+
+    bool Complete() const { return !failed_ && merged_ == chunks_; }
+    std::uint64_t OutBits() const { return outBits_; }
+
+private:
+    struct Slot {
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t bits = 0;
+        bool done = false;
+    };
+    const std::uint8_t* data_;
+    const std::size_t len_;
+    const std::size_t chunks_;
+    std::vector<std::uint8_t>& out_;
+    std::uint64_t outBits_;
+    std::vector<Slot> slots_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::size_t next_ = 0, merged_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace
 
 int CCompress::Compress(std::vector<std::uint8_t>& out, const std::uint8_t* data,
                         std::size_t len) {
     out.clear();
     if (data == nullptr || len == 0) return -1;
+    std::vector<std::uint8_t> coded;
     try {
-        std::vector<std::uint8_t> coded;
         coded.reserve(len / 2 + 64);
-        BitWriter w(coded);
-        w.Put(0, 32);  // outer header, written at the end
-        w.Put(0, 3);
-        for (std::size_t start = 0; start < len; start += kChunkSize) {
-            const std::size_t m = std::min(kChunkSize, len - start);
-            const std::uint64_t first = w.BitCount();
-            w.Put(0, 32);  // chunk header, written once the chunk is complete
-            w.Put(0, 3);
-            CompressChunk(data + start, static_cast<std::int32_t>(m), w, *finder_);
-            // At least 9 bits follow the header, so all of it has reached the vector.
-            w.Patch(first, EndHeader(w.BitCount() - 1 - first), kHeaderBits);
+        coded.assign(5, 0);  // outer header, written at the end
+        const std::size_t chunks = (len + kChunkSize - 1) / kChunkSize;
+        const unsigned threads = ThreadsFor(chunks);
+        ChunkPipeline pipeline(data, len, coded, kHeaderBits, 2 * std::size_t{threads});
+        std::vector<std::thread> helpers;
+        try {
+            for (unsigned t = 1; t < threads; ++t) helpers.emplace_back([&] { pipeline.Work(); });
+        } catch (const std::system_error&) {
+            // Fewer threads, same output.
         }
-        const std::uint64_t lastBit = w.BitCount() - 1;
-        if (lastBit / 8 > 0xFFFFFFFFu) return -1;
-        w.Flush();
+        pipeline.Work();
+        for (std::thread& t : helpers) t.join();
+        if (!pipeline.Complete()) {
+            Wipe(coded);
+            return -1;
+        }
+        const std::uint64_t lastBit = pipeline.OutBits() - 1;
+        if (lastBit / 8 > 0xFFFFFFFFu) {
+            Wipe(coded);
+            return -1;
+        }
+        BitWriter w(coded);
         w.Patch(0, EndHeader(lastBit), kHeaderBits);
         out.swap(coded);
         return 1;
     } catch (const std::bad_alloc&) {
+        Wipe(coded);
         out.clear();
         return -1;
     }
