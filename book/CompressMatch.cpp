@@ -847,8 +847,8 @@ std::int32_t CommonWithin(const std::uint8_t* c, std::int32_t i, std::int32_t j,
 }
 
 // Chain work allowed for a chunk up to position i: one step per position passed, and a
-// start-up allowance. // Text coded in long runs stays far below it; text of short matches (a book) passes it within
-// its first few thousand bytes and loses little.
+// start-up allowance. Text coded in long runs stays far below it; text of short matches (a
+// book) passes it within its first few thousand bytes, and little is lost.
 std::int64_t ChainBudget(std::int32_t i) {
     return std::int64_t{i} + 4096;
 }
@@ -859,6 +859,7 @@ void CompressChainFinder::Wipe() noexcept {
     morvane::Wipe(first_);
     morvane::Wipe(last_);
     morvane::Wipe(next_);
+    morvane::Wipe(used_);
     morvane::Wipe(firstPair_);
     morvane::Wipe(lastPairs_);
     pairsEntered_ = 0;
@@ -870,7 +871,10 @@ void CompressChainFinder::Start(const std::uint8_t* c, std::int32_t m) {
     m_ = m;
     entered_ = 0;
     work_ = 0;
-    first_.assign(std::size_t{1} << kHashBits, -1);
+    if (first_.empty()) first_.assign(std::size_t{1} << kHashBits, -1);
+    for (const std::uint32_t h : used_) first_[h] = -1;
+    used_.clear();
+    used_.reserve(static_cast<std::size_t>(m));  // entering never allocates, so never fails
     last_.resize(std::size_t{1} << kHashBits);
     next_.resize(static_cast<std::size_t>(m));
     if (firstPair_.empty()) firstPair_.assign(std::size_t{1} << 16, -1);
@@ -890,10 +894,12 @@ bool CompressChainFinder::Longest(std::int32_t i, std::int32_t limit, std::int32
     const std::int32_t upTo = std::min(i, m_ - 2);
     for (std::int32_t j = entered_; j < upTo; ++j) {
         const std::uint32_t h = Hash(c + j);
-        if (first_[h] < 0)
+        if (first_[h] < 0) {
             first_[h] = j;
-        else
+            used_.push_back(h);
+        } else {
             next_[last_[h]] = j;
+        }
         last_[h] = j;
     }
     entered_ = std::max(entered_, upTo);

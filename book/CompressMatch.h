@@ -162,6 +162,7 @@ private:
     std::int32_t entered_ = 0;   // positions below this are in the chains
     std::int64_t work_ = 0;      // chain steps and compared words so far
     std::vector<std::int32_t> first_, last_;  // per hash: earliest and latest entered position
+    std::vector<std::uint32_t> used_;         // the hashes entered, to clear first_ again
     std::vector<std::int32_t> next_;          // per position: the next one with its hash
     std::vector<std::int32_t> firstPair_;     // as in CompressMatchFinder
     std::int32_t pairsEntered_ = 0;
