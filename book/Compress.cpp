@@ -170,7 +170,21 @@ void AppendBits(std::vector<std::uint8_t>& out, std::uint64_t outBits, const std
     out.resize(total);
     std::uint8_t* o = out.data() + at;
     const std::size_t room = total - at;  // bytes o may touch
-    for (std::size_t k = 0; k < n; ++k) {
+    // Eight bytes at a time while a whole word and the byte after it fit, then byte by byte.
+    auto load = [](const std::uint8_t* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+        return w;
+    };
+    std::size_t k = 0;
+    for (; k + 8 <= n && k + 9 <= room; k += 8) {
+        std::uint64_t w = load(o + k) | (load(src + k) >> shift);
+        if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+        std::memcpy(o + k, &w, 8);
+        o[k + 8] = static_cast<std::uint8_t>(src[k + 7] << (8 - shift));
+    }
+    for (; k < n; ++k) {
         o[k] = static_cast<std::uint8_t>(o[k] | (src[k] >> shift));
         if (k + 1 < room) o[k + 1] = static_cast<std::uint8_t>(src[k] << (8 - shift));
     }
