@@ -87,46 +87,54 @@ struct ChunkFinders {
     }
 };
 
+// Writes the symbol for position i of chunk c given the longest earlier run there (len, with
+// its earliest source from source()): the match when it saves bits over literals, otherwise
+// one literal. Returns the next position.
+template <class Source>
+inline std::int32_t PutSymbol(BitWriter& w, const std::uint8_t* c, std::int32_t i, std::int32_t len,
+                              Source&& source) {
+    if (len >= CCompress::kMinMatch) {
+        const int width = BitLen(static_cast<std::uint64_t>(i));
+        const bool isShort = len <= CCompress::kMaxShortMatch;
+        const int lengthBits = isShort ? (len - 2) / 4 + 3 : 15;
+        const int cost = 2 + width + lengthBits;
+        if (9 * len - cost > 0) {
+            w.Put(static_cast<std::uint32_t>(source()), width + 1);  // flag 0, then source
+            if (isShort) {
+                const int q = (len - 2) / 4;
+                // kind 1, q one-bits, a zero, then the remainder in 2 bits
+                const std::uint32_t ones = (std::uint32_t{1} << (q + 1)) - 1;
+                w.Put((ones << 3) | static_cast<std::uint32_t>((len - 2) % 4), q + 4);
+            } else {
+                w.Put(static_cast<std::uint32_t>(len - 2), 16);  // kind 0, 15-bit length
+            }
+            return i + len;
+        }
+    }
+    PutLiteral(w, c[i]);
+    return i + 1;
+}
+
 // Greedy coding of one chunk: at each position the longest earlier run (earliest on ties)
 // is taken when it saves bits over literals, otherwise one literal.
 void CompressChunk(const std::uint8_t* c, std::int32_t m, BitWriter& w, ChunkFinders& f) {
     PutLiteral(w, c[0]);
     if (m == 1) return;
-    f.chain.Start(c, m);
-    bool sorted = false;
     // Both finders leave out runs of 2 bytes from kPairReach on, where the 13-bit or wider
     // position field makes them cost 18 bits or more: they would never be taken.
     static_assert(CompressMatchFinder::kPairReach == 1 << 12);
+    f.chain.Start(c, m);
     std::int32_t i = 1;
     while (i < m) {
         std::int32_t len = 0, source = -1;
-        if (!sorted && !f.chain.Longest(i, CCompress::kMaxMatch, len, source)) {
-            f.sorted.Prepare(c, m);
-            sorted = true;
-        }
-        if (sorted) len = f.sorted.LongestPrevious(i, CCompress::kMaxMatch);
-        if (len >= CCompress::kMinMatch) {
-            const int width = BitLen(static_cast<std::uint64_t>(i));
-            const bool isShort = len <= CCompress::kMaxShortMatch;
-            const int lengthBits = isShort ? (len - 2) / 4 + 3 : 15;
-            const int cost = 2 + width + lengthBits;
-            if (9 * len - cost > 0) {
-                if (sorted) source = f.sorted.EarliestSource(i, len);
-                w.Put(static_cast<std::uint32_t>(source), width + 1);  // flag 0, then source
-                if (isShort) {
-                    const int q = (len - 2) / 4;
-                    // kind 1, q one-bits, a zero, then the remainder in 2 bits
-                    const std::uint32_t ones = (std::uint32_t{1} << (q + 1)) - 1;
-                    w.Put((ones << 3) | static_cast<std::uint32_t>((len - 2) % 4), q + 4);
-                } else {
-                    w.Put(static_cast<std::uint32_t>(len - 2), 16);  // kind 0, 15-bit length
-                }
-                i += len;
-                continue;
-            }
-        }
-        PutLiteral(w, c[i]);
-        ++i;
+        if (!f.chain.Longest(i, CCompress::kMaxMatch, len, source)) break;
+        i = PutSymbol(w, c, i, len, [source] { return source; });
+    }
+    if (i == m) return;
+    f.sorted.Prepare(c, m);
+    while (i < m) {
+        const std::int32_t len = f.sorted.LongestPrevious(i, CCompress::kMaxMatch);
+        i = PutSymbol(w, c, i, len, [&f, i, len] { return f.sorted.EarliestSource(i, len); });
     }
 }
 

@@ -160,7 +160,7 @@ private:
     const std::uint8_t* c_ = nullptr;
     std::int32_t m_ = 0;
     std::int32_t entered_ = 0;   // positions below this are in the chains
-    std::int64_t work_ = 0;      // chain steps and compared words so far
+    std::int64_t work_ = 0;      // chain steps so far, and compared bytes / 64
     std::vector<std::int32_t> first_, last_;  // per hash: earliest and latest entered position
     std::vector<std::uint32_t> used_;         // the hashes entered, to clear first_ again
     std::vector<std::int32_t> next_;          // per position: the next one with its hash
