@@ -149,6 +149,14 @@ int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::ui
         Wipe(stream);
         std::vector<std::uint8_t>().swap(stream);
         const Md5Bytes contentDigest = Md5Of(plain);
+        if (plain.capacity() - plain.size() < kMd5Size) {
+            // Grown by hand, so that the buffer left behind is wiped.
+            std::vector<std::uint8_t> bigger;
+            bigger.reserve(plain.size() + kMd5Size);
+            bigger.assign(plain.begin(), plain.end());
+            Wipe(plain);
+            plain.swap(bigger);
+        }
         plain.insert(plain.end(), contentDigest.begin(), contentDigest.end());
         if (tree.cipher.Encrypt(cipherText, plain, password, 256, 256, kCipherBlockChaining) != 1)
             return -1;

@@ -14,13 +14,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <vector>
 
 namespace morvane {
-
-class CompressMatchFinder;
 
 // Results of CCompress::Expand besides 1.
 constexpr int kExpandMalformed = -1;
@@ -38,8 +35,7 @@ public:
     // the largest tree stream of a supported book (book/TreeStream.h).
     static constexpr std::size_t kMaxExpandedSize = std::size_t{256} << 20;
 
-    CCompress();
-    ~CCompress();
+    CCompress() = default;
     CCompress(const CCompress&) = delete;
     CCompress& operator=(const CCompress&) = delete;
 
@@ -65,9 +61,14 @@ public:
         return Expand(out, data.data(), data.size(), limit);
     }
 
+    // Threads Compress and Expand may use: 0 (the default) for one per processor, 1 to work
+    // on the calling thread alone. The output is the same whatever the count.
+    void SetThreads(unsigned count) { threads_ = count; }
+    // The thread count a call on `chunks` chunks uses.
+    unsigned ThreadsFor(std::size_t chunks) const;
+
 private:
-    // Working tables of the match search, kept between calls (sized for one chunk).
-    std::unique_ptr<CompressMatchFinder> finder_;
+    unsigned threads_ = 0;
 };
 
 }  // namespace morvane

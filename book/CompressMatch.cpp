@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/Wipe.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -792,6 +794,148 @@ std::int32_t CompressMatchFinder::EarliestSourceBeyond(std::int32_t i, std::int3
         }
     }
     return best;
+}
+
+}  // namespace morvane
+
+namespace morvane {
+
+void CompressMatchFinder::Wipe() noexcept {
+    morvane::Wipe(bytes_);
+    morvane::Wipe(sa_);
+    morvane::Wipe(head_);
+    morvane::Wipe(firsts_);
+    morvane::Wipe(runMin_);
+    morvane::Wipe(firstPair_);
+    morvane::Wipe(lastPairs_);
+    for (auto& level : blockMin_) morvane::Wipe(level);
+    for (SortScratch& s : scratch_) {
+        morvane::Wipe(s.counts);
+        morvane::Wipe(s.buckets);
+        morvane::Wipe(s.lms);
+        morvane::Wipe(s.typeWords);
+    }
+    morvane::Wipe(compareScratch_.items);
+    morvane::Wipe(compareScratch_.spare);
+    morvane::Wipe(compareScratch_.packed);
+    morvane::Wipe(compareScratch_.packedSpare);
+    morvane::Wipe(compareScratch_.groups);
+    morvane::Wipe(compareScratch_.histogram);
+    pairsEntered_ = 0;
+    lastQuery_ = -1;
+    m_ = 0;
+}
+
+namespace {
+
+// Common prefix of the runs at i and j < i of c[0..m-1], capped at cap <= m - i; reads
+// nothing past c[m - 1].
+std::int32_t CommonWithin(const std::uint8_t* c, std::int32_t i, std::int32_t j, std::int32_t cap) {
+    std::int32_t h = 0;
+    for (; h + 8 <= cap; h += 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, c + i + h, 8);
+        std::memcpy(&b, c + j + h, 8);
+        if (a != b) {
+            const std::uint64_t x = a ^ b;
+            return h + (std::endian::native == std::endian::little ? std::countr_zero(x)
+                                                                   : std::countl_zero(x)) / 8;
+        }
+    }
+    while (h < cap && c[i + h] == c[j + h]) ++h;
+    return h;
+}
+
+// Chain work allowed for a chunk up to position i: one step per position passed, and a
+// start-up allowance. Text coded in long runs stays far below it; text of short matches (a
+// book) passes it within its first few thousand bytes, and little is lost.
+std::int64_t ChainBudget(std::int32_t i) {
+    return std::int64_t{i} + 1024;
+}
+
+}  // namespace
+
+void CompressChainFinder::Wipe() noexcept {
+    morvane::Wipe(first_);
+    morvane::Wipe(last_);
+    morvane::Wipe(next_);
+    morvane::Wipe(used_);
+    morvane::Wipe(firstPair_);
+    morvane::Wipe(lastPairs_);
+    pairsEntered_ = 0;
+    c_ = nullptr;
+}
+
+void CompressChainFinder::Start(const std::uint8_t* c, std::int32_t m) {
+    c_ = c;
+    m_ = m;
+    entered_ = 0;
+    work_ = 0;
+    if (first_.empty()) first_.assign(std::size_t{1} << kHashBits, -1);
+    for (const std::uint32_t h : used_) first_[h] = -1;
+    used_.clear();
+    used_.reserve(static_cast<std::size_t>(m));  // entering never allocates, so never fails
+    last_.resize(std::size_t{1} << kHashBits);
+    next_.resize(static_cast<std::size_t>(m));
+    if (firstPair_.empty()) firstPair_.assign(std::size_t{1} << 16, -1);
+    for (std::int32_t x = 0; x < pairsEntered_; ++x)
+        firstPair_[(std::int32_t{lastPairs_[x]} << 8) | lastPairs_[x + 1]] = -1;
+    pairsEntered_ = 0;
+    const std::int32_t pairs = std::min(CompressMatchFinder::kPairReach, m - 1);
+    lastPairs_.assign(c, c + pairs + 1);
+    for (std::int32_t x = pairs - 1; x >= 0; --x) firstPair_[(std::int32_t{c[x]} << 8) | c[x + 1]] = x;
+    pairsEntered_ = pairs;
+}
+
+bool CompressChainFinder::Longest(std::int32_t i, std::int32_t limit, std::int32_t& len,
+                                  std::int32_t& source) {
+    const std::uint8_t* c = c_;
+    // Every position before i with 3 bytes of its own joins its chain, latest last.
+    const std::int32_t upTo = std::min(i, m_ - 2);
+    for (std::int32_t j = entered_; j < upTo; ++j) {
+        const std::uint32_t h = Hash(c + j);
+        if (first_[h] < 0) {
+            first_[h] = j;
+            used_.push_back(h);
+        } else {
+            next_[last_[h]] = j;
+        }
+        last_[h] = j;
+    }
+    entered_ = std::max(entered_, upTo);
+
+    const std::int32_t cap = std::min(limit, m_ - i);
+    std::int32_t best = 0, from = -1;
+    if (cap >= 3) {
+        const std::uint32_t h = Hash(c + i);
+        const std::int32_t end = last_[h];
+        for (std::int32_t j = first_[h]; j >= 0 && j < i;) {
+            ++work_;
+            // Only a longer run counts: sources are visited earliest first.
+            if (best == 0 || c[j + best] == c[i + best]) {
+                const std::int32_t common = CommonWithin(c, i, j, cap);
+                work_ += common / 64;  // eight words compare in about the time of one step
+                if (common > best && common >= 3) {
+                    best = common;
+                    from = j;
+                    if (best == cap) break;
+                }
+            }
+            if (j == end) break;
+            j = next_[j];
+        }
+        if (work_ > ChainBudget(i)) return false;
+    }
+    if (best == 0 && cap >= 2 && i < CompressMatchFinder::kPairReach) {
+        const std::int32_t p = firstPair_[(std::int32_t{c[i]} << 8) | c[i + 1]];
+        if (p < i) {
+            best = 2;
+            from = p;
+        }
+    }
+    len = best;
+    source = from;
+    return true;
 }
 
 }  // namespace morvane

@@ -22,6 +22,8 @@ class CompressMatchFinder {
 public:
     // Builds the tables for c[0..m-1], 1 <= m. Throws std::bad_alloc.
     void Prepare(const std::uint8_t* c, std::int32_t m);
+    // Wipes and releases every table (they hold the chunk's bytes and their order).
+    void Wipe() noexcept;
 
     // Runs of exactly 2 bytes are only looked for before this position: further on they
     // never pay off (the source position field is 13 bits or wider).
@@ -127,6 +129,44 @@ private:
     std::vector<std::vector<std::int32_t>> blockMin_;
     std::vector<SortScratch> scratch_;
     CompareScratch compareScratch_;
+};
+
+// The same answers (longest, then earliest) by chains of earlier positions with the same
+// 3-byte hash, followed from the earliest on: a query stops as soon as a source reaches the
+// cap, and passes over a source that cannot be longer than the best so far by one byte
+// compare. Long runs, short periods and near repeats take a few steps per coded symbol, and
+// no suffix sorting. Text with many short matches may need long chains: a chunk's work is
+// bounded, and a query that would exceed it reports that, so that the suffix array takes over.
+class CompressChainFinder {
+public:
+    // Starts on c[0..m-1], 2 <= m; c stays the caller's. Throws std::bad_alloc.
+    void Start(const std::uint8_t* c, std::int32_t m);
+
+    // For positions i in increasing order: false when the work spent on the chunk so far
+    // would pass its bound; otherwise true with len = the longest earlier run matching i
+    // (capped at limit and the chunk's end; 0 below 3 bytes, except 2 for i < kPairReach)
+    // and source = the earliest position reaching len.
+    bool Longest(std::int32_t i, std::int32_t limit, std::int32_t& len, std::int32_t& source);
+    // Wipes and releases the tables (the pair table holds the chunk's first bytes).
+    void Wipe() noexcept;
+
+private:
+    static constexpr int kHashBits = 16;
+    static std::uint32_t Hash(const std::uint8_t* p) {
+        const std::uint32_t v = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+        return (v * 0x9E3779B1u) >> (32 - kHashBits);
+    }
+
+    const std::uint8_t* c_ = nullptr;
+    std::int32_t m_ = 0;
+    std::int32_t entered_ = 0;   // positions below this are in the chains
+    std::int64_t work_ = 0;      // chain steps so far, and compared bytes / 64
+    std::vector<std::int32_t> first_, last_;  // per hash: earliest and latest entered position
+    std::vector<std::uint32_t> used_;         // the hashes entered, to clear first_ again
+    std::vector<std::int32_t> next_;          // per position: the next one with its hash
+    std::vector<std::int32_t> firstPair_;     // as in CompressMatchFinder
+    std::int32_t pairsEntered_ = 0;
+    std::vector<std::uint8_t> lastPairs_;
 };
 
 }  // namespace morvane

@@ -1,5 +1,6 @@
 #include "book/TreeStream.h"
 
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <new>
@@ -9,13 +10,6 @@ namespace morvane {
 namespace {
 
 constexpr std::uint32_t kMarkers = kFlagFirstVisible | kFlagMarkedParent;
-
-void PutWord(std::vector<std::uint8_t>& out, std::uint32_t w)
-{
-    std::uint8_t b[4] = {static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(w >> 8),
-                         static_cast<std::uint8_t>(w >> 16), static_cast<std::uint8_t>(w >> 24)};
-    out.insert(out.end(), b, b + 4);
-}
 
 std::uint32_t GetWord(const std::uint8_t* p)
 {
@@ -132,31 +126,10 @@ int WriteTreeStream(const Book& book, Node start, int mode, Node markedParent, s
     const bool dropCut = (mode & kClipCut) != 0;
     const std::size_t oldSize = out.size();
 
-    try {
-        auto record = [&](Node n) {
-            const std::string& text = book.Text(n);
-            if (text.size() > std::numeric_limits<std::uint32_t>::max())
-                throw std::bad_alloc();
-            std::uint32_t state = book.State(n);
-            std::uint32_t flags = book.Flags(n) & ~kMarkers;
-            if (dropCut)
-                state &= ~kStateCut;
-            if (dropMarks)
-                flags &= ~kFlagMarked;
-            if (n == firstVisible)
-                flags |= kFlagFirstVisible;
-            if (n == markedParent)
-                flags |= kFlagMarkedParent;
-            PutWord(out, static_cast<std::uint32_t>(book.Kind(n)));
-            PutWord(out, static_cast<std::uint32_t>(text.size()));
-            out.insert(out.end(), text.begin(), text.end());
-            PutWord(out, state);
-            PutWord(out, flags);
-        };
-
-        // Pre-order; each level climbed writes a close word, and so does each step to a next
-        // sibling. The start of a subtree write is never closed and its siblings are not
-        // written; a whole-book write goes on to the next top-level nodes.
+    // Pre-order; each level climbed writes a close word, and so does each step to a next
+    // sibling. The start of a subtree write is never closed and its siblings are not
+    // written; a whole-book write goes on to the next top-level nodes.
+    auto walk = [&](auto&& record, auto&& close) {
         Node cur = start;
         for (;;) {
             record(cur);
@@ -170,19 +143,64 @@ int WriteTreeStream(const Book& book, Node start, int mode, Node markedParent, s
                 if (!whole && n == start)
                     break;
                 if (Node sib = book.NextSibling(n)) {
-                    PutWord(out, 0);
+                    close();
                     cur = sib;
                     break;
                 }
                 Node parent = book.Parent(n);
                 if (!parent)
                     break;
-                PutWord(out, 0);
+                close();
                 n = parent;
             }
             if (!cur)
                 break;
         }
+    };
+
+    try {
+        // Sized first, then written in place: one allocation, and no copy of the stream (a
+        // decrypted book) is left behind by a growing buffer.
+        std::size_t size = 0;
+        walk(
+            [&](Node n) {
+                const std::size_t textLen = book.Text(n).size();
+                if (textLen > std::numeric_limits<std::uint32_t>::max())
+                    throw std::bad_alloc();
+                size += 16 + textLen;
+            },
+            [&] { size += 4; });
+        out.resize(oldSize + size);
+        std::uint8_t* p = out.data() + oldSize;
+        auto put = [&p](std::uint32_t w) {
+            p[0] = static_cast<std::uint8_t>(w);
+            p[1] = static_cast<std::uint8_t>(w >> 8);
+            p[2] = static_cast<std::uint8_t>(w >> 16);
+            p[3] = static_cast<std::uint8_t>(w >> 24);
+            p += 4;
+        };
+        walk(
+            [&](Node n) {
+                const std::string& text = book.Text(n);
+                std::uint32_t state = book.State(n);
+                std::uint32_t flags = book.Flags(n) & ~kMarkers;
+                if (dropCut)
+                    state &= ~kStateCut;
+                if (dropMarks)
+                    flags &= ~kFlagMarked;
+                if (n == firstVisible)
+                    flags |= kFlagFirstVisible;
+                if (n == markedParent)
+                    flags |= kFlagMarkedParent;
+                put(static_cast<std::uint32_t>(book.Kind(n)));
+                put(static_cast<std::uint32_t>(text.size()));
+                if (!text.empty())
+                    std::memcpy(p, text.data(), text.size());
+                p += text.size();
+                put(state);
+                put(flags);
+            },
+            [&] { put(0); });
     } catch (const std::bad_alloc&) {
         out.resize(oldSize);
         return -1;

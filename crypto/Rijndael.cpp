@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <thread>
 #include <new>
 
 #include "platform/Wipe.h"
@@ -334,18 +335,38 @@ int CRijndael::Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     std::uint8_t chain[32];
     std::memcpy(chain, kInitVector.data(), bs);
     if (mode == kCipherBlockChaining) {
-        // Blocks wholly beyond the recorded length would be cut off anyway.
+        // Blocks wholly beyond the recorded length would be cut off anyway. Each block needs
+        // only its own and the previous cipher block, so long buffers are split among threads.
         const std::size_t blocks = (length + bs - 1) / bs;
-        std::uint8_t x[32];
-        for (std::size_t b = 0; b < blocks; ++b) {
-            const std::size_t off = b * bs;
-            DecryptBlock(ct + off, x);
-            const std::size_t n = std::min(bs, length - off);
-            for (std::size_t i = 0; i < n; ++i)
-                out[off + i] = x[i] ^ chain[i];
-            std::memcpy(chain, ct + off, bs);
+        auto run = [&](std::size_t first, std::size_t end) {
+            std::uint8_t x[32];
+            const std::uint8_t* before = first == 0 ? kInitVector.data() : ct + (first - 1) * bs;
+            for (std::size_t b = first; b < end; ++b) {
+                const std::size_t off = b * bs;
+                DecryptBlock(ct + off, x);
+                const std::size_t n = std::min(bs, length - off);
+                for (std::size_t i = 0; i < n; ++i)
+                    out[off + i] = x[i] ^ before[i];
+                before = ct + off;
+            }
+            WipeBytes(x, sizeof(x));
+        };
+        constexpr std::size_t kBlocksPerThread = 8192;
+        const std::size_t parts =
+            std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 8, blocks / kBlocksPerThread + 1});
+        std::vector<std::thread> helpers;
+        std::size_t started = 1;
+        try {
+            for (; started < parts; ++started)
+                helpers.emplace_back(run, blocks * started / parts, blocks * (started + 1) / parts);
+        } catch (const std::exception&) {
+            // Parts without a thread run here.
         }
-        WipeBytes(x, sizeof(x));
+        run(0, blocks / parts);
+        for (std::size_t t = started; t < parts; ++t)
+            run(blocks * t / parts, blocks * (t + 1) / parts);
+        for (std::thread& t : helpers)
+            t.join();
     } else {
         std::uint8_t e[32];
         for (std::size_t i = 0; i < length; ++i) {

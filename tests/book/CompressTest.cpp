@@ -852,3 +852,158 @@ TEST(Expand, BoundsEveryChunkAndTheWhole) {
         EXPECT_TRUE(fresh.empty());
     }
 }
+
+TEST(CompressMatch, ChainsAgreeWithBruteForce) {
+    // Asked as the coder asks: each answer against scanning every earlier position, on texts
+    // the chains must carry through a whole chunk (runs, periods, near repeats, few values).
+    CompressChainFinder chain;
+    std::mt19937 rng(79);
+    const std::size_t n = CCompress::kChunkSize;
+    std::vector<std::pair<std::string, Bytes>> texts;
+    texts.emplace_back("run", Bytes(n, 'z'));
+    for (std::size_t period : {2u, 7u, 300u}) {
+        Bytes p = RandomBytes(rng, period, 256), c;
+        while (c.size() < n) c.push_back(p[c.size() % period]);
+        texts.emplace_back("period " + std::to_string(period), c);
+    }
+    {
+        Bytes block = RandomBytes(rng, 5000, 256), c;
+        while (c.size() < n) {
+            c.insert(c.end(), block.begin(), block.end());
+            c[c.size() - 1 - rng() % block.size()] ^= 1;
+        }
+        c.resize(n);
+        texts.emplace_back("near repeats", c);
+    }
+    {
+        Bytes c = RandomBytes(rng, 3000, 256);  // pairs and short runs near the start
+        while (c.size() < n) c.push_back(c[c.size() - 1 - rng() % 8]);
+        texts.emplace_back("echoes", c);
+    }
+    for (const auto& [what, c] : texts) {
+        chain.Start(c.data(), static_cast<std::int32_t>(c.size()));
+        int failures = 0;
+        for (std::size_t i = 1; i < c.size() && failures < 3;) {
+            std::int32_t len = 0, source = -1;
+            ASSERT_TRUE(chain.Longest(static_cast<std::int32_t>(i), 18191, len, source))
+                << what << ": the chains gave up at " << i;
+            const Truth t = BruteForce(c, i);
+            const std::size_t want =
+                t.longest >= 3 || (t.longest == 2 && i < CompressMatchFinder::kPairReach) ? t.longest : 0;
+            if (static_cast<std::size_t>(len) != want ||
+                (want > 0 && static_cast<std::size_t>(source) != t.earliest[want])) {
+                ADD_FAILURE() << what << " at " << i << ": " << len << " from " << source << ", not "
+                              << want << " from " << (want ? t.earliest[want] : 0);
+                ++failures;
+            }
+            i += std::max<std::size_t>(want, 1);
+        }
+    }
+    // Text of short matches makes them give up early, leaving it to the suffix array.
+    const Bytes book = BookLike(rng, 0, n);
+    chain.Start(book.data(), static_cast<std::int32_t>(n));
+    std::int32_t i = 1, len = 0, source = -1;
+    while (i < static_cast<std::int32_t>(n) && chain.Longest(i, 18191, len, source)) i += std::max(len, 1);
+    EXPECT_LT(i, 20000);
+    chain.Wipe();
+}
+
+TEST(Compress, SameOutputOnEveryThreadCount) {
+    // Random books and texts of other shapes over several chunks, the last one partial: the
+    // coded bytes of several threads equal those of one, and expand back on any count.
+    std::mt19937 rng(31);
+    std::vector<std::pair<std::string, Bytes>> texts;
+    for (int round = 0; round < 3; ++round)
+        texts.emplace_back("book " + std::to_string(round), BookLike(rng, 0, 5 * 70000 + 1 + rng() % 70000));
+    {
+        // Chunks that switch from the chains to the suffix array half way, and back.
+        Bytes mixed;
+        for (int part = 0; mixed.size() < 2 * 70000 + 9000; ++part) {
+            const Bytes b = part % 2 ? BookLike(rng, 0, 30000 + rng() % 30000) : Bytes(50000, 'q');
+            mixed.insert(mixed.end(), b.begin(), b.end());
+        }
+        texts.emplace_back("mixed", mixed);
+    }
+    {
+        Bytes p = RandomBytes(rng, 7, 256), c;
+        while (c.size() < 4 * 70000 + 3) c.push_back(p[c.size() % 7]);
+        texts.emplace_back("period", c);
+    }
+    texts.emplace_back("random", RandomBytes(rng, 3 * 70000 + 5, 256));
+
+    CCompress single, many;
+    single.SetThreads(1);
+    EXPECT_EQ(single.ThreadsFor(9), 1u);
+    for (const auto& [what, in] : texts) {
+        Bytes one, back;
+        ASSERT_EQ(single.Compress(one, in), 1) << what;
+        if (what == "mixed") {
+            ASSERT_EQ(one, ReferenceCompress(in)) << what;
+        }
+        for (unsigned threads : {2u, 3u, 8u}) {
+            many.SetThreads(threads);
+            EXPECT_EQ(many.ThreadsFor(2), std::min(threads, 2u));
+            Bytes coded;
+            ASSERT_EQ(many.Compress(coded, in), 1) << what;
+            ASSERT_EQ(coded, one) << what << " on " << threads << " threads";
+            ASSERT_EQ(many.Expand(back, coded), 1) << what;
+            ASSERT_EQ(back, in) << what << " on " << threads << " threads";
+        }
+        ASSERT_EQ(single.Expand(back, one), 1) << what;
+        ASSERT_EQ(back, in) << what;
+    }
+}
+
+TEST(Expand, ManyChunksInOrderOnEveryThreadCount) {
+    // 5000 chunks of one literal each, more than one batch of chunks: each chunk's output
+    // lands in its place, and a fault counts as the walk in order meets it. The chunk at
+    // 4500 is damaged (a copy from beyond what it produced, after its literal); with the limit
+    // below 4501 bytes the limit is met first.
+    auto build = [](bool damaged) {
+        Bits all;
+        all.Put(0, 35);
+        for (int k = 0; k < 5000; ++k) {
+            Bits ch;
+            ch.Put(0, 35);
+            ch.Put(1, 1);
+            ch.Put(static_cast<std::uint8_t>(k * 13), 8);
+            if (damaged && k == 4500) {
+                ch.Put(0, 1);       // a copy
+                ch.Put(1, 1);       // from position 1, which it has not produced
+                ch.Put(1, 1);
+                ch.Put(0, 1);
+                ch.Put(0, 2);
+            }
+            ch.SetEndHeader();
+            all.Append(ch);
+        }
+        all.SetEndHeader();
+        return all.Pack();
+    };
+    const Bytes sound = build(false), damaged = build(true);
+    for (unsigned threads : {1u, 2u, 5u}) {
+        CCompress codec;
+        codec.SetThreads(threads);
+        Bytes out;
+        ASSERT_EQ(codec.Expand(out, sound), 1);
+        ASSERT_EQ(out.size(), 5000u);
+        for (std::size_t k = 0; k < out.size(); ++k) ASSERT_EQ(out[k], static_cast<std::uint8_t>(k * 13)) << k;
+        EXPECT_EQ(codec.Expand(out, sound, 4999), kExpandTooLarge);
+        EXPECT_EQ(codec.Expand(out, damaged), kExpandMalformed);
+        EXPECT_EQ(codec.Expand(out, damaged, 4501), kExpandMalformed);
+        EXPECT_EQ(codec.Expand(out, damaged, 4500), kExpandTooLarge);  // its literal passes the limit
+        EXPECT_EQ(codec.Expand(out, damaged, 4499), kExpandTooLarge);
+        EXPECT_TRUE(out.empty());
+        // A header that does not fit after the last sound chunk.
+        Bytes cut = sound;
+        cut.resize(cut.size() - 2);
+        const std::uint64_t lastBit = cut.size() * 8 - 1;
+        cut[0] = static_cast<std::uint8_t>(lastBit >> 27);
+        cut[1] = static_cast<std::uint8_t>(lastBit >> 19);
+        cut[2] = static_cast<std::uint8_t>(lastBit >> 11);
+        cut[3] = static_cast<std::uint8_t>(lastBit >> 3);
+        cut[4] = static_cast<std::uint8_t>((cut[4] & 0x1F) | ((7 - lastBit % 8) << 5));
+        EXPECT_EQ(codec.Expand(out, cut), kExpandMalformed);
+        EXPECT_EQ(codec.Expand(out, cut, 100), kExpandTooLarge);
+    }
+}

@@ -380,3 +380,30 @@ TEST(Cipher, OutputIsStableAcrossBuilds)
     ASSERT_EQ(Enc(c, out, big, "login password"), 1);
     EXPECT_EQ(Md5Hex(Md5Of(out).data()), "19A653014E03B855CABA2326AEE4025F");
 }
+
+TEST(Cipher, LongBuffersDecipherInPartsOnThreads)
+{
+    // Long enough to be split among threads: every part starts its chain from the cipher
+    // block before it, with the recorded length cutting the last block short or not.
+    CRijndael c;
+    std::mt19937 gen(5);
+    for (int nb : {4, 8})
+        for (std::size_t n : {std::size_t{3} * 8192 * 32 + 1001, std::size_t{5} * 8192 * 16}) {
+            const Bytes plain = Random(n, gen);
+            Bytes out, back;
+            ASSERT_EQ(Enc(c, out, plain, "long", 32 * nb, 256), 1);
+            ASSERT_EQ(Dec(c, back, out, "long"), 1);
+            ASSERT_EQ(back, plain) << nb << " " << n;
+            // A damaged block spoils only itself and the next one.
+            const std::size_t hit = 8 + 4 * nb * 9000 + 3;
+            out[hit] ^= 0x40;
+            ASSERT_EQ(Dec(c, back, out, "long"), 1);
+            std::size_t differ = 0;
+            for (std::size_t k = 0; k < n; ++k)
+                differ += back[k] != plain[k];
+            EXPECT_GT(differ, 1u);
+            EXPECT_LE(differ, std::size_t{4} * nb + 1);
+            EXPECT_TRUE(std::equal(back.begin() + static_cast<std::ptrdiff_t>(4 * nb * 9002), back.end(),
+                                   plain.begin() + static_cast<std::ptrdiff_t>(4 * nb * 9002)));
+        }
+}
