@@ -135,7 +135,6 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
         Relayout();
     });
 
-    connect(tree_view_, &BookView::commandChosen, this, &MainWindow::RunCommand);
     connect(this, &MainWindow::aboutRequested, this, [this] { AboutDialog::Show(this); });
     connect(tree_view_, &BookView::dropped, this, [this] { update(); });
     AddShortcuts();
@@ -684,24 +683,9 @@ void MainWindow::ShowWindowMenu(const QPoint& globalPos)
 
 void MainWindow::AddShortcuts()
 {
-    for (const MenuLine& line : ContextMenuLayout()) {
-        const QList<QKeySequence> keys = CommandShortcuts(line.id);
-        if (keys.isEmpty())
-            continue;
-        const bool wide = WindowWideShortcut(line.id);
-        auto* action = new QAction(wide ? static_cast<QWidget*>(this) : tree_view_);
-        action->setShortcuts(keys);
-        action->setShortcutContext(wide ? Qt::WindowShortcut : Qt::WidgetShortcut);
-        const int id = line.id;
-        connect(action, &QAction::triggered, this, [this, id] {
-            // The same rules as the menu opened on the focus line.
-            if (ShortcutAllowed(tree_, tree_.book.Selected(), id))
-                RunCommand(id);
-            else
-                QApplication::beep();
-        });
-        (wide ? static_cast<QWidget*>(this) : tree_view_)->addAction(action);
-    }
+    // One action per command, shared by the keys and the tree's context menu.
+    actions_ = new TreeActions(tree_, this, tree_view_);
+    connect(actions_, &TreeActions::commandTriggered, this, &MainWindow::RunCommand);
 }
 
 void MainWindow::RunCommand(int id)

@@ -24,6 +24,7 @@ class KeyTree;
 class ProgressBar;
 class Splitter;
 class StrengthSelector;
+class TreeActions;
 
 class MainWindow : public QWidget, public MainView {
     Q_OBJECT
@@ -71,6 +72,7 @@ public:
     StrengthSelector* Selector() const { return selector_; }
     ProgressBar* Progress() const { return progress_; }
     Splitter* TreeSplitter() const { return splitter1_; }
+    TreeActions* Actions() const { return actions_; }
 
 Q_SIGNALS:
     // The window menu's about entry.
@@ -115,6 +117,7 @@ private:
     ProgressBar* progress_ = nullptr;
     Splitter* splitter1_ = nullptr;
     Splitter* splitter2_ = nullptr;
+    TreeActions* actions_ = nullptr;
 
     int p1_ = 0, p2_ = 0;
     bool splittersSet_ = false;
