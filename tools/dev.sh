@@ -12,7 +12,9 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           # the window, its pictures and installed files
           qt6-base-dev qt6-svg-dev libgl-dev librsvg2-bin desktop-file-utils appstream python3
           # running the window without a screen, driving and photographing it
-          xvfb xauth xdotool xclip x11-apps imagemagick)
+          xvfb xauth xdotool xclip x11-apps imagemagick
+          # reading the window as a screen reader does (AT-SPI on a private session bus)
+          dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0)
 
 install_missing() {
   local missing=() sudo=""

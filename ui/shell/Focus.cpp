@@ -31,6 +31,13 @@ Stop NextStop(const std::vector<Stop>& order, Stop current, bool forward)
     return order[forward ? (i + 1) % n : (i + n - 1) % n];
 }
 
+const char* StopName(Stop stop)
+{
+    static const char* const names[] = {"tree",     "selector", "input", "output",   "button1",  "button2", "check",
+                                        "splitter", "link",     "minimise", "maximise", "close", "none"};
+    return names[static_cast<int>(stop)];
+}
+
 Element ElementOf(Stop stop)
 {
     switch (stop) {

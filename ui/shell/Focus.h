@@ -29,6 +29,9 @@ std::vector<Stop> FocusOrder(const StopState& state);
 // outside the order, the first (or the last). None when nothing takes the focus.
 Stop NextStop(const std::vector<Stop>& order, Stop current, bool forward);
 
+// A place's name in the window's state dump ("tree", "button1", ...).
+const char* StopName(Stop stop);
+
 // The painted element a place stands for; kNone for the widgets.
 Element ElementOf(Stop stop);
 

@@ -183,6 +183,9 @@ void MainWindow::Start()
     greeting.visible = false;
     output_->Apply(greeting);
     selector_->Apply(false, 0);
+    // Typing replaces the greeting at once; the splitter, earlier in the chain, would take
+    // the first focus otherwise.
+    input_->setFocus(Qt::OtherFocusReason);
 
     tree_.undo.SetDepth(3);
     tree_.undo.Bind(&tree_);
@@ -476,14 +479,16 @@ void MainWindow::PaintSkin(QPainter& p)
     DrawLabel(p, l.button2, ToQt(d.button2Label), shell::kButton2, d.button2Enabled);
     DrawLabel(p, l.checkLabel, ToQt(d.checkLabel), shell::kCheckBox, d.checkEnabled);
 
-    // The keyboard focus: a dotted frame in the labels' blue round the focused control.
+    // The keyboard focus: a dotted frame round the focused control, in the labels' blue on the
+    // light tool band and in white on the dark header and status bar.
     const shell::Element focused = shell::ElementOf(FocusedStop());
     if (focused != shell::kNone) {
         const shell::Rect r = focused == shell::kCheckBox ? l.checkHit
                             : focused == shell::kLink     ? l.link.Grown(1)
                                                           : l.Of(focused);
+        const bool onBand = focused == shell::kButton1 || focused == shell::kButton2 || focused == shell::kCheckBox;
         p.save();
-        p.setPen(QPen(QColor(51, 51, 255), 1, Qt::DotLine));
+        p.setPen(QPen(onBand ? QColor(51, 51, 255) : QColor(Qt::white), 1, Qt::DotLine));
         p.setBrush(Qt::NoBrush);
         p.drawRect(ToQ(r).adjusted(1, 1, -2, -2));
         p.restore();
@@ -731,6 +736,7 @@ void MainWindow::AddFocusPlaces()
     splitter1_->setAccessibleName(QStringLiteral("分隔条"));
     splitter1_->setFocusPolicy(Qt::TabFocus);
     splitter1_->installEventFilter(this);
+    tree_view_->installEventFilter(this);
     SyncFocusPlaces();
 }
 
@@ -823,6 +829,26 @@ bool MainWindow::focusNextPrevChild(bool next)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == tree_view_ && event->type() == QEvent::KeyPress) {
+        // Space or Enter clicks the focus line as the mouse would (Ctrl+Space: a Ctrl-click,
+        // which marks), so that a line's display opens without the mouse.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        const bool space = key->key() == Qt::Key_Space && (mods == Qt::NoModifier || mods == Qt::ControlModifier);
+        const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier;
+        const QModelIndex current = tree_view_->currentIndex();
+        if ((space || enter) && current.isValid()) {
+            tree_view_->scrollTo(current);
+            const QPoint at = tree_view_->ItemRect(tree_view_->NodeOf(current)).center();
+            QWidget* vp = tree_view_->viewport();
+            const QPointF global = vp->mapToGlobal(QPointF(at));
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton, mods);
+            QApplication::sendEvent(vp, &press);
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton, mods);
+            QApplication::sendEvent(vp, &release);
+            return true;
+        }
+    }
     if (watched == splitter1_) {
         if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
             splitter1_->update();
@@ -935,6 +961,7 @@ void MainWindow::WriteStateDump()
     line(QStringLiteral("nodes %1").arg(tree_.book.NodeCount()));
     line(QStringLiteral("clicked %1").arg(ToQt(tree_.book.Text(tree_.Live(tree_.clickedItem)))));
     line(QStringLiteral("activity %1").arg(activity_));
+    line(QStringLiteral("focus %1").arg(QLatin1String(shell::StopName(FocusedStop()))));
     line(QStringLiteral("status %1").arg(statusText_));
     line(QStringLiteral("menus %1 generating %2 collecting %3")
              .arg(int(tree_.menusEnabled)).arg(int(tree_.keygen.busy)).arg(int(tree_.collection.running)));

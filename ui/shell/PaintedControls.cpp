@@ -35,6 +35,16 @@ void PaintedControl::keyPressEvent(QKeyEvent* event)
     Q_EMIT activated(e);
 }
 
+void PaintedControl::Press()
+{
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (isEnabled())
+                Q_EMIT activated(Element());
+        },
+        Qt::QueuedConnection);
+}
+
 void PaintedControl::focusInEvent(QFocusEvent* event)
 {
     QWidget::focusInEvent(event);

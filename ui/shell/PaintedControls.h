@@ -23,8 +23,9 @@ public:
     bool Checked() const { return checked_ ? checked_() : false; }
     void SetCheckedSource(std::function<bool()> checked) { checked_ = std::move(checked); }
 
-    // Clicks the control as the mouse would (a screen reader's press does this).
-    void Press() { Q_EMIT activated(Element()); }
+    // Clicks the control as the mouse would, at the next turn of the event loop: a screen
+    // reader's press must get its answer before the operation's questions show.
+    void Press();
 
 Q_SIGNALS:
     void activated(shell::Element e);
