@@ -131,3 +131,19 @@ TEST_F(FocusTest, ScreenReadersSeeNamesRolesAndStates)
     EXPECT_TRUE(window.Maximised());
     EXPECT_TRUE(b1->actionInterface()->actionNames().isEmpty()) << "a disabled button offers no press";
 }
+
+// Space or Enter on the tree clicks the focus line, so that its display opens without the
+// mouse; Enter no longer falls through to the window's close question.
+TEST_F(FocusTest, EnterClicksTheFocusLine)
+{
+    BookView* view = window.Tree();
+    Node dir = tree.book.FirstChild(tree.book.FirstRoot());
+    Node lock = tree.book.FirstChild(dir);
+    view->setCurrentIndex(view->IndexOf(lock));
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(tree.Live(tree.clickedItem), lock);
+    EXPECT_TRUE(desk.messages.empty());
+    view->setCurrentIndex(view->IndexOf(dir));
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(tree.Live(tree.clickedItem), dir);
+}

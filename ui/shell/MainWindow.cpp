@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFontMetrics>
@@ -837,6 +839,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         const bool space = key->key() == Qt::Key_Space && (mods == Qt::NoModifier || mods == Qt::ControlModifier);
         const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier;
         const QModelIndex current = tree_view_->currentIndex();
+        if (key->key() == Qt::Key_F10 && mods == Qt::ShiftModifier) {
+            // Shift+F10 opens the focus line's menu, as the Menu key does.
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos(), Qt::NoModifier);
+            QApplication::sendEvent(tree_view_, &menu);
+            return true;
+        }
         if ((space || enter) && current.isValid()) {
             tree_view_->scrollTo(current);
             const QPoint at = tree_view_->ItemRect(tree_view_->NodeOf(current)).center();

@@ -12,6 +12,7 @@ namespace morvane {
 
 PaintedControl::PaintedControl(shell::Stop stop, QWidget* window) : QWidget(window), stop_(stop)
 {
+    InstallAccessibility();
     // The window takes the mouse and paints; this widget only holds the focus.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -57,7 +58,63 @@ void PaintedControl::focusOutEvent(QFocusEvent* event)
     Q_EMIT focusChanged();
 }
 
+PaintedButton::PaintedButton(const QString& label, QWidget* dialog) : QWidget(dialog)
+{
+    InstallAccessibility();
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(label);
+}
+
+void PaintedButton::Press()
+{
+    QMetaObject::invokeMethod(this, [this] { Q_EMIT pressed(); }, Qt::QueuedConnection);
+}
+
+void PaintedButton::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        Q_EMIT pressed();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PaintedButton::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    Q_EMIT focusChanged();
+}
+
+void PaintedButton::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    Q_EMIT focusChanged();
+}
+
 namespace {
+
+class ButtonAccessible : public QAccessibleWidget {
+public:
+    explicit ButtonAccessible(PaintedButton* w) : QAccessibleWidget(w, QAccessible::Button) {}
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.invisible = false;
+        return s;
+    }
+    QStringList actionNames() const override { return QStringList(pressAction()) + QAccessibleWidget::actionNames(); }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction())
+            static_cast<PaintedButton*>(widget())->Press();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+};
 
 class PaintedAccessible : public QAccessibleWidget {
 public:
@@ -117,6 +174,8 @@ QAccessibleInterface* Factory(const QString& className, QObject* object)
 {
     if (className == QLatin1String("morvane::PaintedControl"))
         return new PaintedAccessible(static_cast<PaintedControl*>(object));
+    if (className == QLatin1String("morvane::PaintedButton"))
+        return new ButtonAccessible(static_cast<PaintedButton*>(object));
     if (className == QLatin1String("morvane::ProgressBar"))
         return new ProgressAccessible(static_cast<ProgressBar*>(object));
     if (className == QLatin1String("morvane::Splitter"))

@@ -42,6 +42,25 @@ private:
     std::function<bool()> checked_;
 };
 
+// A dialog's painted push button as a focus place: Tab reaches it, Space and Enter press it,
+// and screen readers see a button under its label. The dialog paints it and the frame.
+class PaintedButton : public QWidget {
+    Q_OBJECT
+public:
+    PaintedButton(const QString& label, QWidget* dialog);
+    // Presses at the next turn of the event loop, as PaintedControl::Press.
+    void Press();
+
+Q_SIGNALS:
+    void pressed();
+    void focusChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+};
+
 // Teaches Qt's accessibility the window's own widgets (painted controls, the progress bar,
 // the splitter). Once per program; later calls do nothing.
 void InstallAccessibility();
