@@ -98,6 +98,8 @@ shot reopened
 # another writer's.
 leftovers=$(compgen -G "$book.tmp-*")
 touch -d '1 hour ago' $leftovers
+# A save of an unchanged book writes the same bytes: the new file shows in its inode.
+inode=$(stat -c %i "$book")
 focus_main
 click_row '大通讯薄'
 xdotool key ctrl+s
@@ -105,5 +107,5 @@ next_window "the book password"
 xdotool key Return
 for _ in $(seq 300); do compgen -G "$book.tmp-*" >/dev/null || break; sleep 0.1; done
 compgen -G "$book.tmp-*" >/dev/null && fail "left behind after the next save: $(compgen -G "$book.tmp-*")"
-cmp -s "$book" "$work/book-before" && fail "the next save did not happen"
+[[ $(stat -c %i "$book") != "$inode" ]] || fail "the next save did not happen"
 echo "killed save: ok"
