@@ -63,15 +63,15 @@ std::string Unnamed(QWidget* dialog, const QStringList& buttons = {})
 
 TEST(DialogAccess, EveryControlIsNamedAndReachable)
 {
+    AboutDialog about;
+    about.show();
+    EXPECT_EQ(Unnamed(&about), "") << "about";
     for (PasswordMode mode : {kPasswordSetLogin, kPasswordLogin, kPasswordBook, kPasswordConfirmOld}) {
         PasswordDialog d(mode, QString());
         d.show();
         EXPECT_EQ(Unnamed(&d, {QStringLiteral("确定"), QStringLiteral("取消"), QStringLiteral("输入密码")}), "")
             << "password dialog, mode " << int(mode);
     }
-    AboutDialog about;
-    about.show();
-    EXPECT_EQ(Unnamed(&about), "") << "about";
 
     ScriptedDesktop desk;
     RecordingView view;
