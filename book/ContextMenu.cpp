@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "book/CommandTable.h"
 #include "book/Queries.h"
 #include "platform/Text.h"
 
@@ -9,46 +10,18 @@ namespace morvane {
 
 namespace {
 
-struct LayoutEntry {
-    int id;
-    const char* utf8;
-    bool enabled;
-};
-
-constexpr LayoutEntry kLayout[] = {
-    {kCmdLoginPassword, "设定软件登录密码", true},
-    {kMenuSeparator, "", true},
-    {kCmdNewBook, "新建密钥簿", true},
-    {kCmdOpenBook, "打开密钥簿...", true},
-    {kCmdSaveBook, "保存密钥簿", true},
-    {kCmdSaveBookAs, "另存为...", true},
-    {kMenuSeparator, "", true},
-    {kCmdUndo, "UnDo", true},
-    {kCmdRedo, "ReDo", true},
-    {kMenuSeparator, "", true},
-    {kCmdFind, "搜    索...", true},
-    {kCmdAdd, "添    加...", true},
-    {kMenuSubmenuBegin, "排    序", true},
-    {kCmdSortType, "按类型", true},
-    {kCmdSortName, "按名字", true},
-    {kCmdSortStrength, "按强度", true},
-    {kCmdSortDate, "按建立日期", true},
-    {kMenuSubmenuEnd, "", true},
-    {kMenuSeparator, "", true},
-    {kCmdCut, "剪    切", true},
-    {kCmdCopy, "复    制", true},
-    {kCmdPaste, "粘    贴", true},
-    {kCmdDelete, "删    除", true},
-    {kMenuSeparator, "", true},
-    {kCmdClearTraces, "清理前次计算痕迹", true},
-    {kMenuSeparator, "", true},
-    {kCmdCopyHere, "将选定项目复制至此", true},
-    {kCmdCutHere, "将选定项目剪切至此", true},
-    {kMenuSeparator, "", true},
-    {kCmdExportKey, "输出公钥", false},
-    {kCmdCollectRandom, "生成密钥的随机度", false},
-    {kCmdGenerateKey, "生成密钥", false},
-    {kCmdAbout, "关    于", true},
+// The menu's lines by command id; the labels and default states come from the command table.
+constexpr int kLayout[] = {
+    kCmdLoginPassword, kMenuSeparator,
+    kCmdNewBook, kCmdOpenBook, kCmdSaveBook, kCmdSaveBookAs, kMenuSeparator,
+    kCmdUndo, kCmdRedo, kMenuSeparator,
+    kCmdFind, kCmdAdd,
+    kMenuSubmenuBegin, kCmdSortType, kCmdSortName, kCmdSortStrength, kCmdSortDate, kMenuSubmenuEnd,
+    kMenuSeparator,
+    kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kMenuSeparator,
+    kCmdClearTraces, kMenuSeparator,
+    kCmdCopyHere, kCmdCutHere, kMenuSeparator,
+    kCmdExportKey, kCmdCollectRandom, kCmdGenerateKey, kCmdAbout,
 };
 
 constexpr int kBookGroup[] = {kCmdFind,     kCmdSortType, kCmdSortName, kCmdSortStrength, kCmdSortDate,
@@ -68,8 +41,14 @@ const std::vector<MenuLine>& ContextMenuLayout()
 {
     static const std::vector<MenuLine> layout = [] {
         std::vector<MenuLine> v;
-        for (const LayoutEntry& e : kLayout)
-            v.push_back(MenuLine{e.id, Gbk(e.utf8), e.enabled});
+        for (int id : kLayout) {
+            if (id == kMenuSubmenuBegin)
+                v.push_back(MenuLine{id, Gbk("排    序"), true});
+            else if (const Command* c = FindCommand(id))
+                v.push_back(MenuLine{id, c->label, c->enabledByDefault});
+            else
+                v.push_back(MenuLine{id, std::string(), true});
+        }
         return v;
     }();
     return layout;
@@ -199,18 +178,15 @@ ContextMenuState MenuRules(const KeyTree& tree, Node r)
     return m;
 }
 
-std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit)
+std::optional<ContextMenuState> OfferedMenu(const KeyTree& tree, Node hit)
 {
     // A generation turns the menus off, but its stop command lives in this menu: without
     // it a long generation could not be stopped.
     const bool generating = tree.keygen.busy;
     if (!tree.menusEnabled && !generating)
         return std::nullopt;
-    hit = tree.Live(hit);
-    tree.rightClickedItem = hit;
-    if (!hit)
+    if (!tree.book.Valid(hit))
         return std::nullopt;
-    tree.contextItem = hit;
     if (!generating)
         return MenuRules(tree, hit);
     // Everything else could change the book or the engines under the generation.
@@ -222,6 +198,18 @@ std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit)
     m.Enable(kCmdAbout);
     m.generateLabel = Gbk("停止生成");
     return m;
+}
+
+std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit)
+{
+    if (!tree.menusEnabled && !tree.keygen.busy)
+        return std::nullopt;
+    hit = tree.Live(hit);
+    tree.rightClickedItem = hit;
+    if (!hit)
+        return std::nullopt;
+    tree.contextItem = hit;
+    return OfferedMenu(tree, hit);
 }
 
 }  // namespace morvane

@@ -47,10 +47,14 @@ bool CanReceive(const KeyTree& tree, Node t);
 // The menu for a right click on r (a live node), from the tree's state; changes nothing.
 ContextMenuState MenuRules(const KeyTree& tree, Node r);
 
+// The menu a right click on hit would open, or nullopt where none opens; changes nothing.
+// While a key is generated the menu opens although menus are off, offering only "停止生成"
+// and the about box.
+std::optional<ContextMenuState> OfferedMenu(const KeyTree& tree, Node hit);
+
 // A right click on hit. nullopt when no menu is shown: menus are disabled (nothing changes)
 // or there is no item (the right-clicked item is cleared). Otherwise hit becomes the
-// right-clicked and the context item and the menu is returned. While a key is generated the
-// menu opens although menus are off, offering only "停止生成" and the about box.
+// right-clicked and the context item and OfferedMenu is returned.
 [[nodiscard]] std::optional<ContextMenuState> OpenContextMenu(KeyTree& tree, Node hit);
 
 }  // namespace morvane

@@ -11,6 +11,11 @@ namespace morvane {
 
 WindowCommand RunMenuCommand(KeyTree& tree, int id)
 {
+    const Command* command = FindCommand(id);
+    if (!command)
+        return WindowCommand::None;
+    if (command->window != WindowCommand::None)
+        return command->window;
     if (RunEditCommand(tree, id))
         return WindowCommand::None;
     switch (id) {
@@ -21,21 +26,28 @@ WindowCommand RunMenuCommand(KeyTree& tree, int id)
     case kCmdLoginPassword: (void)ChangeLoginPassword(tree); break;
     case kCmdExportKey: ExportPublicKey(tree); break;
     case kCmdCollectRandom: (void)CollectRandomCommand(tree); break;
-    case kCmdFind: return WindowCommand::Find;
-    case kCmdAdd: return WindowCommand::Add;
-    case kCmdAbout: return WindowCommand::About;
-    case kCmdGenerateKey: return WindowCommand::GenerateKey;
     default: break;
     }
     return WindowCommand::None;
 }
 
-bool ShortcutAllowed(KeyTree& tree, Node focus, int id)
+Node ShortcutTarget(const KeyTree& tree, Node focus)
 {
-    Node at = tree.Live(focus);
-    if (!at)
-        at = tree.book.FirstRoot();
-    const auto menu = OpenContextMenu(tree, at);
+    const Node at = tree.Live(focus);
+    return at ? at : tree.book.FirstRoot();
+}
+
+bool ShortcutAllowed(const KeyTree& tree, Node focus, int id)
+{
+    const auto menu = OfferedMenu(tree, ShortcutTarget(tree, focus));
+    return menu && menu->Enabled(id);
+}
+
+bool AimShortcut(KeyTree& tree, Node focus, int id)
+{
+    if (!ShortcutAllowed(tree, focus, id))
+        return false;
+    const auto menu = OpenContextMenu(tree, ShortcutTarget(tree, focus));
     return menu && menu->Enabled(id);
 }
 

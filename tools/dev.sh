@@ -22,7 +22,10 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           # the window's pair of faces: a Latin sans and a CJK sans
           fonts-dejavu-core fonts-wqy-microhei
           # killing a write at its fsync, for the test of leftovers
-          strace)
+          strace
+
+          # reading the window as a screen reader does (AT-SPI on a private session bus)
+          dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0)
 
 install_missing() {
   local missing=() sudo=""

@@ -53,6 +53,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 
     // Read-only: the text is there to be read and copied, not changed.
     licence_ = new QPlainTextEdit(this);
+    licence_->setAccessibleName(QStringLiteral("MIT License"));
     licence_->setObjectName(QStringLiteral("aboutLicence"));
     licence_->setReadOnly(true);
     licence_->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -57,6 +57,7 @@ AddItemDialog::AddItemDialog(KeyTree& tree, QWidget* parent) : QDialog(parent), 
 
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("addName"));
+    name_->setAccessibleName(QStringLiteral("名称"));
     name_->installEventFilter(this);
     directory_ = KindButton("目录", ItemKind::Directory, "addDirectory", this);
     key_ = KindButton("钥匙", ItemKind::Key, "addKey", this);

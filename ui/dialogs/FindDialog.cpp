@@ -44,6 +44,7 @@ FindDialog::FindDialog(KeyTree& tree, QWidget* parent) : QDialog(parent), sessio
 
     text_ = new QLineEdit(this);
     text_->setObjectName(QStringLiteral("findText"));
+    text_->setAccessibleName(QStringLiteral("名称"));
     directories_ = KindBox("目录", ItemKind::Directory, "findDirectories", this);
     keys_ = KindBox("钥匙", ItemKind::Key, "findKeys", this);
     locks_ = KindBox("锁", ItemKind::Lock, "findLocks", this);

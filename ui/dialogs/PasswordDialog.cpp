@@ -11,6 +11,8 @@
 #include "ui/skin/Fonts.h"
 #include "ui/skin/Artwork.h"
 
+#include "ui/shell/PaintedControls.h"
+
 namespace morvane {
 
 namespace {
@@ -37,6 +39,22 @@ PasswordDialog::PasswordDialog(PasswordMode mode, const QString& preset, QWidget
         second_ = MakeField(layout_.second, "secondPassword");
     if (mode == kPasswordBook)
         first_->setText(preset);
+    first_->setAccessibleName(QString::fromUtf8("输入密码"));
+    if (second_)
+        second_->setAccessibleName(QString::fromUtf8("再次输入密码以确认"));
+    // The painted buttons take the focus after the fields, Space or Enter pressing them.
+    for (int element : {int(PasswordButtons::kOk), int(PasswordButtons::kCancel)}) {
+        auto* place = new PaintedButton(QString::fromUtf8(element == PasswordButtons::kOk ? "确定" : "取消"), this);
+        place->setGeometry(ToQRect(*buttons_.RectOf(element)));
+        connect(place, &PaintedButton::focusChanged, this, [this] { update(); });
+        if (element == PasswordButtons::kOk) {
+            connect(place, &PaintedButton::pressed, this, &PasswordDialog::ok);
+            okPlace_ = place;
+        } else {
+            connect(place, &PaintedButton::pressed, this, &QDialog::reject);
+            cancelPlace_ = place;
+        }
+    }
     setFixedSize(layout_.clientWidth, layout_.clientHeight);
     first_->setFocus();
 }
@@ -221,6 +239,13 @@ void PasswordDialog::paintEvent(QPaintEvent*)
         painter.setPen(Qt::black);
         const QString label = QString::fromUtf8(element == PasswordButtons::kOk ? "确定" : "取消");
         painter.drawText(r.translated(buttons_.LabelShift(element), 0), Qt::AlignCenter | Qt::TextSingleLine, label);
+        const QWidget* place = element == PasswordButtons::kOk ? okPlace_ : cancelPlace_;
+        if (place && place->hasFocus()) {
+            painter.save();
+            painter.setPen(QPen(QColor(51, 51, 255), 1, Qt::DotLine));
+            painter.drawRect(r.adjusted(2, 2, -3, -3));
+            painter.restore();
+        }
     }
 
     painter.setPen(Qt::black);

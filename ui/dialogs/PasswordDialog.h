@@ -53,6 +53,8 @@ private:
     QString password_;
     QLineEdit* first_ = nullptr;
     QLineEdit* second_ = nullptr;
+    QWidget* okPlace_ = nullptr;      // the painted buttons' focus places
+    QWidget* cancelPlace_ = nullptr;
 };
 
 }  // namespace morvane

@@ -1,8 +1,11 @@
 #include "ui/shell/MainWindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFontMetrics>
@@ -40,6 +43,7 @@
 #include "ui/dialogs/AddItemDialog.h"
 #include "ui/dialogs/FindDialog.h"
 #include "ui/shell/Safeguards.h"
+#include "ui/shell/PaintedControls.h"
 #include "ui/skin/Artwork.h"
 #include "ui/skin/Fonts.h"
 #include "ui/skin/ProgressBar.h"
@@ -146,11 +150,11 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
         Relayout();
     });
 
-    connect(tree_view_, &BookView::commandChosen, this, &MainWindow::RunCommand);
     connect(this, &MainWindow::aboutRequested, this, [this] { AboutDialog::Show(this); });
     connect(tree_view_, &BookView::dropped, this, [this] { update(); });
     AddShortcuts();
     guards_ = new Safeguards(*this, tree_, desktop_);
+    AddFocusPlaces();
 
     collectTimer_.setInterval(10);
     connect(&collectTimer_, &QTimer::timeout, this,
@@ -193,6 +197,9 @@ void MainWindow::Start()
     greeting.visible = false;
     output_->Apply(greeting);
     selector_->Apply(false, 0);
+    // Typing replaces the greeting at once; the splitter, earlier in the chain, would take
+    // the first focus otherwise.
+    input_->setFocus(Qt::OtherFocusReason);
 
     tree_.undo.SetDepth(3);
     tree_.undo.Bind(&tree_);
@@ -276,6 +283,9 @@ void MainWindow::PlaceChildren()
     // A drop-down list takes its own height; the skin's rectangle counted the open list too.
     const QRect sel = ToQ(layout_.selector);
     selector_->setGeometry(sel.left(), sel.top(), sel.width(), selector_->sizeHint().height());
+    for (PaintedControl* c : controls_)
+        c->setGeometry(ToQ(c->Element() == shell::kCheckBox ? layout_.checkHit : layout_.Of(c->Element())));
+    SyncFocusPlaces();
 }
 
 // ---- What the commands see
@@ -298,6 +308,7 @@ void MainWindow::Apply()
     RepaintElement(shell::kButton2);
     RepaintElement(shell::kCheckBox);
     update(ToQ(layout_.textBox.Grown(2)));
+    SyncFocusPlaces();
 }
 
 void MainWindow::RepaintLine(Node)
@@ -327,6 +338,7 @@ void MainWindow::ActivityChanged(ActivityMode mode)
         repaint(ToQ(layout_.progress.Grown(1)));
     }
     repaint(ToQ(shell::Union(old, activityRect_)));
+    SyncFocusPlaces();
 }
 
 void MainWindow::StatusTextChanged(const std::string& text)
@@ -480,6 +492,21 @@ void MainWindow::PaintSkin(QPainter& p)
     DrawLabel(p, l.button1, ToQt(d.button1Label), shell::kButton1, d.button1Enabled);
     DrawLabel(p, l.button2, ToQt(d.button2Label), shell::kButton2, d.button2Enabled);
     DrawLabel(p, l.checkLabel, ToQt(d.checkLabel), shell::kCheckBox, d.checkEnabled);
+
+    // The keyboard focus: a dotted frame round the focused control, in the labels' blue on the
+    // light tool band and in white on the dark header and status bar.
+    const shell::Element focused = shell::ElementOf(FocusedStop());
+    if (focused != shell::kNone) {
+        const shell::Rect r = focused == shell::kCheckBox ? l.checkHit
+                            : focused == shell::kLink     ? l.link.Grown(1)
+                                                          : l.Of(focused);
+        const bool onBand = focused == shell::kButton1 || focused == shell::kButton2 || focused == shell::kCheckBox;
+        p.save();
+        p.setPen(QPen(onBand ? QColor(51, 51, 255) : QColor(Qt::white), 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(ToQ(r).adjusted(1, 1, -2, -2));
+        p.restore();
+    }
 }
 
 // ---- The mouse
@@ -606,6 +633,7 @@ void MainWindow::Click(Element e)
             RepaintElement(shell::kButton1);
             RepaintElement(shell::kButton2);
             RepaintElement(shell::kCheckBox);
+            SyncFocusPlaces();
         }
         break;
     case shell::kButton1:
@@ -645,6 +673,7 @@ void MainWindow::ToggleMaximised()
             setGeometry(s->availableGeometry());
     }
     update();
+    SyncFocusPlaces();
 }
 
 // ---- Keyboard, menu and closing
@@ -696,26 +725,174 @@ void MainWindow::ShowWindowMenu(const QPoint& globalPos)
     menu.exec(globalPos);
 }
 
+void MainWindow::AddFocusPlaces()
+{
+    InstallAccessibility();
+    using shell::Stop;
+    for (Stop stop : {Stop::Button1, Stop::Button2, Stop::CheckBox, Stop::Link, Stop::Minimise, Stop::Maximise,
+                      Stop::Close}) {
+        auto* c = new PaintedControl(stop, this);
+        connect(c, &PaintedControl::activated, this, &MainWindow::Click);
+        connect(c, &PaintedControl::focusChanged, this, [this, c] {
+            const shell::Element e = c->Element();
+            update(ToQ((e == shell::kCheckBox ? layout_.checkHit : layout_.Of(e)).Grown(2)));
+        });
+        if (stop == Stop::CheckBox)
+            c->SetCheckedSource([this] { return tree_.singleStep; });
+        controls_.push_back(c);
+    }
+    // The text boxes hand Tab on, as every other place does; the tree keeps its own keys.
+    for (IoBox* box : {input_, output_})
+        box->setTabChangesFocus(true);
+    tree_view_->setAccessibleName(TitleText());
+    input_->setAccessibleName(QStringLiteral("输入框"));
+    output_->setAccessibleName(QStringLiteral("输出框"));
+    selector_->setAccessibleName(QStringLiteral("强度"));
+    progress_->setAccessibleName(QStringLiteral("进度"));
+    splitter1_->setAccessibleName(QStringLiteral("分隔条"));
+    splitter1_->setFocusPolicy(Qt::TabFocus);
+    splitter1_->installEventFilter(this);
+    tree_view_->installEventFilter(this);
+    SyncFocusPlaces();
+}
+
+void MainWindow::SyncFocusPlaces()
+{
+    for (PaintedControl* c : controls_) {
+        const shell::Element e = c->Element();
+        QString name;
+        bool enabled = true;
+        switch (e) {
+        case shell::kButton1:
+        case shell::kButton2:
+        case shell::kCheckBox:
+            enabled = ButtonEnabled(e);
+            name = Label(e);
+            if (name.isEmpty())
+                name = e == shell::kButton1 ? QStringLiteral("操作1") : e == shell::kButton2 ? QStringLiteral("操作2")
+                                                                           : QStringLiteral("单步运算");
+            break;
+        case shell::kLink: name = linkText_; break;
+        case shell::kMinimise: name = QStringLiteral("最小化"); break;
+        case shell::kMaximise: name = maximised_ ? QStringLiteral("还原") : QStringLiteral("最大化"); break;
+        case shell::kClose: name = QStringLiteral("关闭"); break;
+        default: break;
+        }
+        // Hidden controls take no focus: the link gives way to the generation's status.
+        c->setVisible(e != shell::kLink || !tree_.keygen.busy);
+        if (c->accessibleName() != name)
+            c->setAccessibleName(name);
+        if (c->isEnabled() != enabled)
+            c->setEnabled(enabled);
+        if (e == shell::kCheckBox && QAccessible::isActive()) {
+            QAccessible::State changed;
+            changed.checked = true;
+            QAccessibleStateChangeEvent ev(c, changed);
+            QAccessible::updateAccessibility(&ev);
+        }
+    }
+}
+
+PaintedControl* MainWindow::Control(Element e) const
+{
+    for (PaintedControl* c : controls_)
+        if (c->Element() == e)
+            return c;
+    return nullptr;
+}
+
+QWidget* MainWindow::WidgetOf(shell::Stop stop) const
+{
+    using shell::Stop;
+    switch (stop) {
+    case Stop::Tree: return tree_view_;
+    case Stop::Selector: return selector_;
+    case Stop::Input: return input_;
+    case Stop::Output: return output_;
+    case Stop::Splitter: return splitter1_;
+    case Stop::None: return nullptr;
+    default: return Control(shell::ElementOf(stop));
+    }
+}
+
+shell::Stop MainWindow::FocusedStop() const
+{
+    using shell::Stop;
+    for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
+        for (Stop s : {Stop::Tree, Stop::Selector, Stop::Input, Stop::Output, Stop::Button1, Stop::Button2,
+                       Stop::CheckBox, Stop::Splitter, Stop::Link, Stop::Minimise, Stop::Maximise, Stop::Close})
+            if (WidgetOf(s) == w)
+                return s;
+    return Stop::None;
+}
+
+bool MainWindow::focusNextPrevChild(bool next)
+{
+    shell::StopState now;
+    now.selector = selector_->isVisible();
+    now.input = input_->isVisible();
+    now.output = output_->isVisible();
+    now.button1 = display_.button1Enabled;
+    now.button2 = display_.button2Enabled;
+    now.check = display_.checkEnabled;
+    now.link = !tree_.keygen.busy;
+    QWidget* to = WidgetOf(shell::NextStop(shell::FocusOrder(now), FocusedStop(), next));
+    if (!to)
+        return QWidget::focusNextPrevChild(next);
+    to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == tree_view_ && event->type() == QEvent::KeyPress) {
+        // Space or Enter clicks the focus line as the mouse would (Ctrl+Space: a Ctrl-click,
+        // which marks), so that a line's display opens without the mouse.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        const bool space = key->key() == Qt::Key_Space && (mods == Qt::NoModifier || mods == Qt::ControlModifier);
+        const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier;
+        const QModelIndex current = tree_view_->currentIndex();
+        if (key->key() == Qt::Key_F10 && mods == Qt::ShiftModifier) {
+            // Shift+F10 opens the focus line's menu, as the Menu key does.
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos(), Qt::NoModifier);
+            QApplication::sendEvent(tree_view_, &menu);
+            return true;
+        }
+        if ((space || enter) && current.isValid()) {
+            tree_view_->scrollTo(current);
+            const QPoint at = tree_view_->ItemRect(tree_view_->NodeOf(current)).center();
+            QWidget* vp = tree_view_->viewport();
+            const QPointF global = vp->mapToGlobal(QPointF(at));
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton, mods);
+            QApplication::sendEvent(vp, &press);
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton, mods);
+            QApplication::sendEvent(vp, &release);
+            return true;
+        }
+    }
+    if (watched == splitter1_) {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+            splitter1_->update();
+        } else if (event->type() == QEvent::KeyPress) {
+            // The arrows move the splitter by ten pixels, within the limits a drag keeps.
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Left || key == Qt::Key_Right) {
+                const int step = key == Qt::Key_Left ? -10 : 10;
+                p1_ = shell::DragOutlineLeft(layout_.client, p2_, p1_, p1_ + 4 + step);
+                Relayout();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void MainWindow::AddShortcuts()
 {
-    for (const MenuLine& line : ContextMenuLayout()) {
-        const QList<QKeySequence> keys = CommandShortcuts(line.id);
-        if (keys.isEmpty())
-            continue;
-        const bool wide = WindowWideShortcut(line.id);
-        auto* action = new QAction(wide ? static_cast<QWidget*>(this) : tree_view_);
-        action->setShortcuts(keys);
-        action->setShortcutContext(wide ? Qt::WindowShortcut : Qt::WidgetShortcut);
-        const int id = line.id;
-        connect(action, &QAction::triggered, this, [this, id] {
-            // The same rules as the menu opened on the focus line.
-            if (ShortcutAllowed(tree_, tree_.book.Selected(), id))
-                RunCommand(id);
-            else
-                QApplication::beep();
-        });
-        (wide ? static_cast<QWidget*>(this) : tree_view_)->addAction(action);
-    }
+    // One action per command, shared by the keys and the tree's context menu.
+    actions_ = new TreeActions(tree_, this, tree_view_);
+    connect(actions_, &TreeActions::commandTriggered, this, &MainWindow::RunCommand);
 }
 
 void MainWindow::RunCommand(int id)
@@ -806,6 +983,7 @@ void MainWindow::WriteStateDump()
     line(QStringLiteral("nodes %1").arg(tree_.book.NodeCount()));
     line(QStringLiteral("clicked %1").arg(ToQt(tree_.book.Text(tree_.Live(tree_.clickedItem)))));
     line(QStringLiteral("activity %1").arg(activity_));
+    line(QStringLiteral("focus %1").arg(QLatin1String(shell::StopName(FocusedStop()))));
     line(QStringLiteral("status %1").arg(statusText_));
     line(QStringLiteral("menus %1 generating %2 collecting %3")
              .arg(int(tree_.menusEnabled)).arg(int(tree_.keygen.busy)).arg(int(tree_.collection.running)));

@@ -9,9 +9,11 @@
 #include <QTimer>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "book/MainView.h"
 #include "message/LineDisplay.h"
+#include "ui/shell/Focus.h"
 #include "ui/shell/Layout.h"
 #include "ui/shell/Tracking.h"
 
@@ -24,7 +26,9 @@ class KeyTree;
 class ProgressBar;
 class Safeguards;
 class Splitter;
+class PaintedControl;
 class StrengthSelector;
+class TreeActions;
 
 class MainWindow : public QWidget, public MainView {
     Q_OBJECT
@@ -74,6 +78,11 @@ public:
     Splitter* TreeSplitter() const { return splitter1_; }
     // The clipboard guard, the idle lock and the preferences.
     Safeguards* Guards() const { return guards_; }
+    TreeActions* Actions() const { return actions_; }
+    // The focus place of a painted control (button, check box, caption button, link).
+    PaintedControl* Control(shell::Element e) const;
+    // Where the keyboard focus is, as a focus place.
+    shell::Stop FocusedStop() const;
 
 Q_SIGNALS:
     // The window menu's about entry.
@@ -89,6 +98,8 @@ protected:
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -103,6 +114,9 @@ private:
     bool RunCloseSequence();
     void ShowWindowMenu(const QPoint& globalPos);
     void AddShortcuts();
+    void AddFocusPlaces();
+    void SyncFocusPlaces();
+    QWidget* WidgetOf(shell::Stop stop) const;
     void UpdateCursor();
     void PaintSkin(QPainter& p);
     void DrawLabel(QPainter& p, const shell::Rect& r, const QString& text, shell::Element e, bool enabled);
@@ -119,6 +133,8 @@ private:
     Splitter* splitter1_ = nullptr;
     Splitter* splitter2_ = nullptr;
     Safeguards* guards_ = nullptr;
+    TreeActions* actions_ = nullptr;
+    std::vector<PaintedControl*> controls_;
 
     int p1_ = 0, p2_ = 0;
     bool splittersSet_ = false;

@@ -46,7 +46,13 @@ Splitter::Splitter(Role role, QWidget* parent) : QWidget(parent), role_(role)
 
 void Splitter::paintEvent(QPaintEvent*)
 {
-    QPainter(this).fillRect(rect(), Qt::white);
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    // The keyboard focus (the arrows move the bar).
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(51, 51, 255), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
 }
 
 void Splitter::ShowOutline(const QRect& r)
