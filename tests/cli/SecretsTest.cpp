@@ -144,11 +144,12 @@ TEST_F(Secrets, ACrashLeavesNoCoreHoldingThePassword)
     if (!SystemWritesCoresIn(work))
         GTEST_SKIP() << "this system writes no core files into the working folder";
 
-    // Waiting for the message on its input, with the password read and the key at hand.
+    // Waiting for a new password on its input, with the book open: its password read and its
+    // keys at hand. (decrypt would read its message before the password.)
     int input[2], password[2];
     ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
     ASSERT_EQ(pipe2(password, O_CLOEXEC), 0);
-    const pid_t pid = Spawn({MORVANE_CLI_PATH, "decrypt", book, "目录A/我的", "--password-fd", "3"}, work,
+    const pid_t pid = Spawn({MORVANE_CLI_PATH, "passwd", book, "--password-fd", "3", "--new-password-fd", "0"}, work,
                             input[0], password[0]);
     close(input[0]);
     close(password[0]);
