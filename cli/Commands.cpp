@@ -32,6 +32,7 @@
 #include "message/Boxes.h"
 #include "message/Protect.h"
 #include "message/PublicKeyText.h"
+#include "message/TextCheck.h"
 #include "platform/AtomicFile.h"
 #include "platform/Text.h"
 #include "platform/Wipe.h"
@@ -762,8 +763,9 @@ int Decrypt(Context& c)
         Wipe(verified);
         openedLength = verifiedLength;
     }
-    if (std::memchr(opened.data(), 0, openedLength) != nullptr)
-        return Fail(kExitDamaged, "the decrypted message holds a zero byte: it is no text of this program");
+    if (!IsProgramText(std::string_view(reinterpret_cast<const char*>(opened.data()), openedLength)))
+        return Fail(kExitDamaged, "the decrypted message is not text (a zero byte, a control character or no GBK): it "
+                                  "is no text of this program");
     std::string text(reinterpret_cast<const char*>(opened.data()), openedLength);
     WipeOnExit wipeText{text};
     std::string utf8 = Utf8(text);

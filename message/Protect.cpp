@@ -17,6 +17,7 @@
 #include "message/HexText.h"
 #include "book/Marking.h"
 #include "message/SingleStep.h"
+#include "message/TextCheck.h"
 #include "platform/Text.h"
 
 namespace morvane {
@@ -246,10 +247,9 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
             opened.swap(verified);
             openedLength = verifiedLength;
         }
-        // Text typed or pasted into the boxes holds no zero byte, so a result that does is no
-        // message of this program (a signed text relabelled "N_SI" opens to its signature's
-        // binary blocks); taken up to its first 0 it would pass for a shorter message.
-        if (std::memchr(opened.data(), 0, openedLength) != nullptr) {
+        // A result that is not text is no message of this program (a signed text relabelled
+        // "N_SI" opens to its signature's binary blocks).
+        if (!IsProgramText(std::string_view(reinterpret_cast<const char*>(opened.data()), openedLength))) {
             Inform(tree, Gbk("解密结果含有零字节, 不是有效的文本, 解密失败!"), MsgIcon::Exclamation);
             return 1;
         }

@@ -234,6 +234,15 @@ TEST_F(Cli, ArmoredTextsMoveBothWaysSignedAndUnsigned)
         EXPECT_EQ(r.code, kExitBadSignature);
         EXPECT_EQ(r.out, "");
     }
+    // A signed text relabelled "N_SI" opens to its signature blocks: no text, whatever bytes
+    // they hold, so refused with nothing written.
+    for (int i = 0; i < 20; ++i) {
+        CliRun r = Run({"encrypt", book, "目录A/对方", "--sign", "目录A/我的"}, "text " + std::to_string(i));
+        ASSERT_EQ(r.code, kExitOk) << r.err;
+        r = Run({"decrypt", book, "目录A/我的"}, "N_SI" + r.out.substr(4));
+        EXPECT_EQ(r.code, kExitDamaged) << i;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST_F(Cli, ABadSignatureIsNeverReportedGood)
