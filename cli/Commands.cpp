@@ -648,6 +648,10 @@ int Encrypt(Context& c)
     }
     std::string gbk = Gbk(plain);
     WipeOnExit wipeGbk{gbk};
+    // What a receiver would refuse to open is not sent.
+    if (!IsProgramText(gbk))
+        return Fail(kExitDamaged, "the input holds a control character other than tab and line breaks; only text "
+                                  "can be encrypted");
 
     if (int r = LoadComplete(c, tree.engine[0], lock, c.args.positional[1]))
         return r;

@@ -293,6 +293,12 @@ TEST_F(Cli, FailuresHaveTheirExitCodesAndLeaveTheBookAlone)
     Put(book, before);
     EXPECT_EQ(Run({"decrypt", book, "目录A/我的"}, "N_SI" + std::string(32, 'F') + "XYZ").code, kExitDamaged);
     EXPECT_EQ(Run({"encrypt", book, "目录A/对方"}, "bad \xC0\xAF utf-8").code, kExitDamaged);
+    // Nothing is sent that the receiver would refuse as no text: control characters.
+    for (const char* text : {"colour \x1B[0m", "page\f", "next line \u0085"}) {
+        const CliRun r = Run({"encrypt", book, "目录A/对方"}, text);
+        EXPECT_EQ(r.code, kExitDamaged) << text;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST_F(Cli, ASecondWriterIsRefusedWhileTheFirstHoldsTheBook)
