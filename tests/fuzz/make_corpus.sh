@@ -20,7 +20,7 @@ if [ "${1:-}" = "--merge" ]; then
     merged="$(mktemp -d)"
     trap 'rm -rf "$merged"' EXIT
     cp "$here/corpus/$target"/* "$merged"/
-    "$fuzzer" -merge=1 "$merged" "$@" 2>&1 | grep -E "MERGE-OUTER: [0-9]+ new files" || true
+    "$fuzzer" -merge=1 -use_counters=0 "$merged" "$@" 2>&1 | grep -E "MERGE-OUTER: [0-9]+ new files" || true
     mkdir -p "$here/found/$target"
     for f in "$merged"/*; do
         name="$(basename "$f")"
