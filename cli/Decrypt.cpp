@@ -111,7 +111,8 @@ protected:
         case OpenVerdict::BadSignature:
             return Fail(kExitBadSignature, "verification failed: BAD signature (\"" + signerName + "\")");
         case OpenVerdict::NotText:
-            return Fail(kExitDamaged, "the decrypted message holds a zero byte: it is no text of this program");
+            return Fail(kExitDamaged, "the decrypted message is not text (a zero byte, a control character or no GBK): it "
+                                      "is no text of this program");
         case OpenVerdict::Failed:
             return Fail(kExitFailure, "cannot decrypt: the key's record cannot be updated");
         }

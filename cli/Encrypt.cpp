@@ -3,6 +3,7 @@
 #include "book/Queries.h"
 #include "cli/Commands.h"
 #include "message/Protect.h"
+#include "message/TextCheck.h"
 #include "platform/Text.h"
 #include "platform/Wipe.h"
 
@@ -55,6 +56,11 @@ protected:
             plain += input[i];
         }
         std::string gbk = Gbk(plain);
+        WipeOnExit wipeGbk{gbk};
+        // What a receiver would refuse to open is not sent.
+        if (!IsProgramText(gbk))
+            return Fail(kExitDamaged, "the input holds a control character other than tab and line breaks; only text "
+                                      "can be encrypted");
         TakeSecret(c.input, gbk);
         return kExitOk;
     }

@@ -17,6 +17,7 @@
 #include "message/HexText.h"
 #include "book/Marking.h"
 #include "message/SingleStep.h"
+#include "message/TextCheck.h"
 #include "platform/Text.h"
 #include "platform/Wipe.h"
 
@@ -134,12 +135,11 @@ int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node rec
 
 namespace {
 
-// Text typed or pasted into the boxes holds no zero byte, so a result that does is no
-// message of this program (a signed text relabelled "N_SI" opens to its signature's binary
-// blocks); taken up to its first 0 it would pass for a shorter message.
+// A result that is not text the boxes could have taken in is no message of this program (a
+// signed text relabelled "N_SI" opens to its signature's binary blocks).
 bool OpenedIsText(const std::vector<std::uint8_t>& opened, std::size_t length)
 {
-    return std::memchr(opened.data(), 0, length) == nullptr;
+    return IsProgramText(std::string_view(reinterpret_cast<const char*>(opened.data()), length));
 }
 
 }  // namespace

@@ -242,6 +242,15 @@ TEST_F(Cli, ArmoredTextsMoveBothWaysSignedAndUnsigned)
         EXPECT_EQ(r.code, kExitBadSignature);
         EXPECT_EQ(r.out, "");
     }
+    // A signed text relabelled "N_SI" opens to its signature blocks: no text, whatever bytes
+    // they hold, so refused with nothing written.
+    for (int i = 0; i < 20; ++i) {
+        CliRun r = Run({"encrypt", book, "目录A/对方", "--sign", "目录A/我的"}, "text " + std::to_string(i));
+        ASSERT_EQ(r.code, kExitOk) << r.err;
+        r = Run({"decrypt", book, "目录A/我的"}, "N_SI" + r.out.substr(4));
+        EXPECT_EQ(r.code, kExitDamaged) << i;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST_F(Cli, ABadSignatureIsNeverReportedGood)
@@ -292,6 +301,12 @@ TEST_F(Cli, FailuresHaveTheirExitCodesAndLeaveTheBookAlone)
     Put(book, before);
     EXPECT_EQ(Run({"decrypt", book, "目录A/我的"}, "N_SI" + std::string(32, 'F') + "XYZ").code, kExitDamaged);
     EXPECT_EQ(Run({"encrypt", book, "目录A/对方"}, "bad \xC0\xAF utf-8").code, kExitDamaged);
+    // Nothing is sent that the receiver would refuse as no text: control characters.
+    for (const char* text : {"colour \x1B[0m", "page\f", "next line \u0085"}) {
+        const CliRun r = Run({"encrypt", book, "目录A/对方"}, text);
+        EXPECT_EQ(r.code, kExitDamaged) << text;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST_F(Cli, ASecondWriterIsRefusedWhileTheFirstHoldsTheBook)

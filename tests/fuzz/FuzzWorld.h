@@ -12,6 +12,7 @@
 #include "book/Queries.h"
 #include "book/Records.h"
 #include "message/Protect.h"
+#include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 
 namespace morvane {
@@ -34,11 +35,13 @@ private:
 
 struct FuzzWorld {
     ScriptedDesktop desktop;
+    RecordingView view;  // the window's notifications, recorded and dropped per input
     FuzzRandom source;
     KeyTree tree{&desktop};
     Node key, lock;
     FuzzWorld()
     {
+        tree.view = &view;
         tree.random.SetSource(&source);
         std::array<std::uint8_t, kPoolSize> pool;
         for (std::size_t i = 0; i < pool.size(); ++i)

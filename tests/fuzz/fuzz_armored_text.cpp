@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(out.value.empty() || out.value == plain);
     Check(w.tree.menusEnabled);
     w.desktop.messages.clear();
-    w.desktop.activities.clear();
-    w.desktop.progress.clear();
+    w.view.activities.clear();
+    w.view.progress.clear();
     return 0;
 }

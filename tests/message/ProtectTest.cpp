@@ -375,10 +375,11 @@ TEST(Protect, RefusesResultsThatAreNotText)
     ASSERT_FALSE(downgraded.empty());
     refused(downgraded);
 
-    // Every other byte still comes through, control characters and high bytes included.
+    // Nor does a result with other control characters or bytes that are no GBK.
     std::string all;
     for (int b = 1; b < 256; ++b)
         all += static_cast<char>(b);
-    ASSERT_EQ(c.Receive(c.Send(all, 1)), 1);
-    EXPECT_EQ(mb.Output(c.bobKey), all);
+    refused(c.Send(all, 1));
+    refused(c.Send(Gbk("文本\x1B[0m"), 0));
+    refused(c.Send(Gbk("文本") + '\x81', 0));
 }
