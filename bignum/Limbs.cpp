@@ -144,6 +144,52 @@ struct AdxRow {
         return carry;
     }
 };
+
+// Rows of a fixed length, unrolled without a loop, for the limb counts of the common key
+// sizes' factors and moduli. Even limbs use lo0/hi0, odd limbs lo1/c, as in AdxRow.
+#define MORVANE_STEP_EVEN(off)                   \
+    "mulx " #off "(%[a]), %[lo0], %[hi0]\n\t"    \
+    "adcx %[c], %[lo0]\n\t"                      \
+    "adox " #off "(%[r]), %[lo0]\n\t"            \
+    "mov %[lo0], " #off "(%[r])\n\t"
+#define MORVANE_STEP_ODD(off)                    \
+    "mulx " #off "(%[a]), %[lo1], %[c]\n\t"      \
+    "adcx %[hi0], %[lo1]\n\t"                    \
+    "adox " #off "(%[r]), %[lo1]\n\t"            \
+    "mov %[lo1], " #off "(%[r])\n\t"
+#define MORVANE_STEPS_4(o0, o1, o2, o3) \
+    MORVANE_STEP_EVEN(o0) MORVANE_STEP_ODD(o1) MORVANE_STEP_EVEN(o2) MORVANE_STEP_ODD(o3)
+// Ends a row of an even length (carry in c) or an odd one (carry in hi0).
+#define MORVANE_ROW_END_EVEN "adcx %[z], %[c]\n\tadox %[z], %[c]\n\t"
+#define MORVANE_ROW_END_ODD "adcx %[z], %[hi0]\n\tadox %[z], %[hi0]\n\tmov %[hi0], %[c]\n\t"
+#define MORVANE_FIXED_ROW(N, BODY)                                                                            \
+    template <>                                                                                               \
+    struct FixedRow<N> {                                                                                      \
+        static inline __attribute__((always_inline)) u64 AddMul(W* r, const W* a, std::size_t, u64 b) {      \
+            u64 carry = 0, zero, lo0, hi0, lo1;                                                               \
+            asm volatile("xor %k[z], %k[z]\n\t" BODY                                                          \
+                         : [c] "+&r"(carry), [z] "=&r"(zero), [lo0] "=&r"(lo0), [hi0] "=&r"(hi0), [lo1] "=&r"(lo1) \
+                         : [a] "r"(a), [r] "r"(r), "d"(b)                                                     \
+                         : "cc", "memory");                                                                   \
+            return carry;                                                                                     \
+        }                                                                                                     \
+    };
+
+template <std::size_t N>
+struct FixedRow;
+MORVANE_FIXED_ROW(4, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(5, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEP_EVEN(32) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(8, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEPS_4(32, 40, 48, 56) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(9, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEPS_4(32, 40, 48, 56) MORVANE_STEP_EVEN(64)
+                         MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(16, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEPS_4(32, 40, 48, 56)
+                          MORVANE_STEPS_4(64, 72, 80, 88) MORVANE_STEPS_4(96, 104, 112, 120) MORVANE_ROW_END_EVEN)
+#undef MORVANE_FIXED_ROW
+#undef MORVANE_ROW_END_ODD
+#undef MORVANE_ROW_END_EVEN
+#undef MORVANE_STEPS_4
+#undef MORVANE_STEP_ODD
+#undef MORVANE_STEP_EVEN
 #else
 constexpr bool g_mulxAdx = false;
 using AdxRow = PortableRow;
@@ -193,6 +239,38 @@ void ReduceRows(W* r, W* tt, const W* m, std::size_t n, u64 inv) {
     if (cy != 0 || Cmp(r, m, n) >= 0) (void)SubN(r, r, m, n);  // a borrow here only cancels cy
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// Montgomery product and square with every row of the fixed length unrolled; false for a
+// length without its own rows. The square's cross rows vary in length and take AdxRow.
+template <std::size_t N>
+void FixedMulMod(const Mont& c, W* r, const W* a, const W* b) {
+    MulRows<FixedRow<N>>(c.t, a, N, b, N);
+    ReduceRows<FixedRow<N>>(r, c.t, c.m, N, c.inv);
+}
+
+template <std::size_t N>
+void FixedSqrMod(const Mont& c, W* r, const W* a) {
+    SqrRows<AdxRow>(c.t, a, N);
+    ReduceRows<FixedRow<N>>(r, c.t, c.m, N, c.inv);
+}
+
+bool FixedMont(const Mont& c, W* r, const W* a, const W* b) {
+    switch (c.n) {
+#define MORVANE_FIXED_CASE(N)                        case N:                                              if (b != nullptr) {                                  FixedMulMod<N>(c, r, a, b);                  } else {                                             FixedSqrMod<N>(c, r, a);                     }                                                return true;
+        MORVANE_FIXED_CASE(4)
+        MORVANE_FIXED_CASE(5)
+        MORVANE_FIXED_CASE(8)
+        MORVANE_FIXED_CASE(9)
+        MORVANE_FIXED_CASE(16)
+#undef MORVANE_FIXED_CASE
+    default:
+        return false;
+    }
+}
+#else
+bool FixedMont(const Mont&, W*, const W*, const W*) { return false; }
+#endif
+
 }  // namespace
 
 u64 AddMul1(W* r, const W* a, std::size_t n, u64 b) {
@@ -226,6 +304,7 @@ void Mont::Reduce(W* r, W* tt) const {
 
 void Mont::MulMod(W* r, const W* a, const W* b) const {
     if (g_mulxAdx) {
+        if (FixedMont(*this, r, a, b)) return;
         MulRows<AdxRow>(t, a, n, b, n);
         ReduceRows<AdxRow>(r, t, m, n, inv);
     } else {
@@ -236,6 +315,7 @@ void Mont::MulMod(W* r, const W* a, const W* b) const {
 
 void Mont::SqrMod(W* r, const W* a) const {
     if (g_mulxAdx) {
+        if (FixedMont(*this, r, a, nullptr)) return;
         SqrRows<AdxRow>(t, a, n);
         ReduceRows<AdxRow>(r, t, m, n, inv);
     } else {
