@@ -1,5 +1,7 @@
 #include "bignum/Limbs.h"
 
+#include "bignum/BigInt.h"
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <cpuid.h>
 #endif
@@ -145,8 +147,9 @@ struct AdxRow {
     }
 };
 
-// Rows of a fixed length, unrolled without a loop, for the limb counts of the common key
-// sizes' factors and moduli. Even limbs use lo0/hi0, odd limbs lo1/c, as in AdxRow.
+// Rows of a fixed length, unrolled without a loop: 1 to 17 limbs, for the moduli and factors
+// of the common key sizes and the cross rows of their squares. Even limbs use lo0/hi0, odd
+// limbs lo1/c, as in AdxRow.
 #define MORVANE_STEP_EVEN(off)                   \
     "mulx " #off "(%[a]), %[lo0], %[hi0]\n\t"    \
     "adcx %[c], %[lo0]\n\t"                      \
@@ -177,13 +180,23 @@ struct AdxRow {
 
 template <std::size_t N>
 struct FixedRow;
-MORVANE_FIXED_ROW(4, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_ROW_END_EVEN)
-MORVANE_FIXED_ROW(5, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEP_EVEN(32) MORVANE_ROW_END_ODD)
-MORVANE_FIXED_ROW(8, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEPS_4(32, 40, 48, 56) MORVANE_ROW_END_EVEN)
-MORVANE_FIXED_ROW(9, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEPS_4(32, 40, 48, 56) MORVANE_STEP_EVEN(64)
-                         MORVANE_ROW_END_ODD)
-MORVANE_FIXED_ROW(16, MORVANE_STEPS_4(0, 8, 16, 24) MORVANE_STEPS_4(32, 40, 48, 56)
-                          MORVANE_STEPS_4(64, 72, 80, 88) MORVANE_STEPS_4(96, 104, 112, 120) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(1, MORVANE_STEP_EVEN(0) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(2, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(3, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(4, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(5, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(6, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(7, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(8, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(9, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(10, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(11, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_STEP_EVEN(80) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(12, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_STEP_EVEN(80) MORVANE_STEP_ODD(88) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(13, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_STEP_EVEN(80) MORVANE_STEP_ODD(88) MORVANE_STEP_EVEN(96) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(14, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_STEP_EVEN(80) MORVANE_STEP_ODD(88) MORVANE_STEP_EVEN(96) MORVANE_STEP_ODD(104) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(15, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_STEP_EVEN(80) MORVANE_STEP_ODD(88) MORVANE_STEP_EVEN(96) MORVANE_STEP_ODD(104) MORVANE_STEP_EVEN(112) MORVANE_ROW_END_ODD)
+MORVANE_FIXED_ROW(16, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_STEP_EVEN(80) MORVANE_STEP_ODD(88) MORVANE_STEP_EVEN(96) MORVANE_STEP_ODD(104) MORVANE_STEP_EVEN(112) MORVANE_STEP_ODD(120) MORVANE_ROW_END_EVEN)
+MORVANE_FIXED_ROW(17, MORVANE_STEP_EVEN(0) MORVANE_STEP_ODD(8) MORVANE_STEP_EVEN(16) MORVANE_STEP_ODD(24) MORVANE_STEP_EVEN(32) MORVANE_STEP_ODD(40) MORVANE_STEP_EVEN(48) MORVANE_STEP_ODD(56) MORVANE_STEP_EVEN(64) MORVANE_STEP_ODD(72) MORVANE_STEP_EVEN(80) MORVANE_STEP_ODD(88) MORVANE_STEP_EVEN(96) MORVANE_STEP_ODD(104) MORVANE_STEP_EVEN(112) MORVANE_STEP_ODD(120) MORVANE_STEP_EVEN(128) MORVANE_ROW_END_ODD)
 #undef MORVANE_FIXED_ROW
 #undef MORVANE_ROW_END_ODD
 #undef MORVANE_ROW_END_EVEN
@@ -240,17 +253,46 @@ void ReduceRows(W* r, W* tt, const W* m, std::size_t n, u64 inv) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Montgomery product and square with every row of the fixed length unrolled; false for a
-// length without its own rows. The square's cross rows vary in length and take AdxRow.
+// Montgomery product and square with every row of the fixed length unrolled; FixedMont is
+// false for a length without its own rows.
 template <std::size_t N>
 void FixedMulMod(const Mont& c, W* r, const W* a, const W* b) {
     MulRows<FixedRow<N>>(c.t, a, N, b, N);
     ReduceRows<FixedRow<N>>(r, c.t, c.m, N, c.inv);
 }
 
+template <std::size_t N, std::size_t I>
+inline __attribute__((always_inline)) void CrossRows(W* prod, const W* a) {
+    if constexpr (I + 1 < N) {
+        Put(prod, N + I, FixedRow<N - 1 - I>::AddMul(prod + 2 * (2 * I + 1), a + 2 * (I + 1), N - 1 - I, At(a, I)));
+        CrossRows<N, I + 1>(prod, a);
+    }
+}
+
 template <std::size_t N>
 void FixedSqrMod(const Mont& c, W* r, const W* a) {
-    SqrRows<AdxRow>(c.t, a, N);
+    W* prod = c.t;
+    if constexpr (N < 8) {
+        SqrRows<AdxRow>(prod, a, N);  // measured faster at these lengths
+        ReduceRows<FixedRow<N>>(r, prod, c.m, N, c.inv);
+        return;
+    }
+    ZeroWords(prod, 2 * N);  // limbs 0 to N-1; the rows' carries fill the rest but the top
+    Put(prod, 2 * N - 1, 0);
+    CrossRows<N, 0>(prod, a);
+    u64 top = 0, cy = 0;
+    for (std::size_t i = 0; i < N; ++i) {
+        const u64 w0 = At(prod, 2 * i), w1 = At(prod, 2 * i + 1);
+        const u64 d0 = (w0 << 1) | top, d1 = (w1 << 1) | (w0 >> 63);
+        top = w1 >> 63;
+        const u64 ai = At(a, i);
+        const u128 sq = static_cast<u128>(ai) * ai;
+        const u128 lo = static_cast<u128>(d0) + static_cast<u64>(sq) + cy;
+        Put(prod, 2 * i, static_cast<u64>(lo));
+        const u128 hi = static_cast<u128>(d1) + static_cast<u64>(sq >> 64) + static_cast<u64>(lo >> 64);
+        Put(prod, 2 * i + 1, static_cast<u64>(hi));
+        cy = static_cast<u64>(hi >> 64);
+    }
     ReduceRows<FixedRow<N>>(r, c.t, c.m, N, c.inv);
 }
 
@@ -262,6 +304,7 @@ bool FixedMont(const Mont& c, W* r, const W* a, const W* b) {
         MORVANE_FIXED_CASE(8)
         MORVANE_FIXED_CASE(9)
         MORVANE_FIXED_CASE(16)
+        MORVANE_FIXED_CASE(17)
 #undef MORVANE_FIXED_CASE
     default:
         return false;
