@@ -1,9 +1,12 @@
 // Modular arithmetic: Montgomery reduction, exponentiation, gcd and inverse.
+#include <algorithm>
 #include <utility>
 
 #include "bignum/BigInt.h"
 #include "bignum/Limbs.h"
+#include "bignum/Montgomery.h"
 #include "bignum/SafeAlloc.h"
+#include "platform/Wipe.h"
 
 namespace morvane {
 
@@ -116,6 +119,42 @@ int WindowBits(size_t expBits) {
 // 1 mod m, 0 for m = 1.
 int SetOne(BigInt& dst, const BigInt& m) { return SetWord(dst, CompareWord(m, 1) == 0 ? 0 : 1); }
 
+bool ExpBit(const uint32_t* e, size_t i) { return ((e[i / 32] >> (i % 32)) & 1) != 0; }
+
+// acc = base^exp in Montgomery form for an exponent of ebits >= 1 bits, by a left-to-right
+// sliding window. table holds the base's Montgomery form in its first entry and gets the odd
+// powers base^3 ... base^(2^(k+1)-1) in the next 2^k - 1.
+void WindowPower(const limbs::Mont& mont, W* acc, W* table, int k, const uint32_t* exp, size_t ebits) {
+    const size_t n = mont.n;
+    auto entry = [&](size_t i) { return table + i * 2 * n; };
+    if (k > 0) {
+        mont.SqrMod(acc, entry(0));
+        for (size_t i = 1; i < (size_t{1} << k); ++i) mont.MulMod(entry(i), entry(i - 1), acc);
+    }
+    bool started = false;
+    size_t i = ebits;  // bits above i have been consumed
+    while (i > 0) {
+        if (!ExpBit(exp, i - 1)) {
+            if (started) mont.SqrMod(acc, acc);
+            --i;
+            continue;
+        }
+        // Window from bit i-1 down to its lowest set bit, at most k+1 bits long.
+        size_t low = i > static_cast<size_t>(k) + 1 ? i - 1 - static_cast<size_t>(k) : 0;
+        while (!ExpBit(exp, low)) ++low;
+        size_t v = 0;
+        for (size_t b = i; b-- > low;) v = 2 * v + (ExpBit(exp, b) ? 1 : 0);
+        if (started) {
+            for (size_t s = low; s < i; ++s) mont.SqrMod(acc, acc);
+            mont.MulMod(acc, acc, entry((v - 1) / 2));
+        } else {
+            CopyWords(acc, entry((v - 1) / 2), 2 * n);
+            started = true;
+        }
+        i = low;
+    }
+}
+
 }  // namespace
 
 int TwoExpMod(BigInt& dst, const BigInt& exp, const BigInt& m) {
@@ -173,35 +212,7 @@ int ExpMod(BigInt& dst, const BigInt& base, const BigInt& exp, const BigInt& m) 
     if (!table) return -1;
     auto entry = [&](size_t i) { return table.get() + i * 2 * n; };
     if (c.ToMont(entry(0), base, m) != 0) return -1;
-    W* acc = c.acc();
-    if (k > 0) {
-        c.mont.SqrMod(acc, entry(0));
-        for (size_t i = 1; i < (size_t{1} << k); ++i) c.mont.MulMod(entry(i), entry(i - 1), acc);
-    }
-
-    // Left-to-right sliding window over the exponent.
-    bool started = false;
-    size_t i = ebits;  // bits above i have been consumed
-    while (i > 0) {
-        if (!Bit(exp, i - 1)) {
-            if (started) c.mont.SqrMod(acc, acc);
-            --i;
-            continue;
-        }
-        // Window from bit i-1 down to its lowest set bit, at most k+1 bits long.
-        size_t low = i > static_cast<size_t>(k) + 1 ? i - 1 - static_cast<size_t>(k) : 0;
-        while (!Bit(exp, low)) ++low;
-        size_t v = 0;
-        for (size_t b = i; b-- > low;) v = 2 * v + (Bit(exp, b) ? 1 : 0);
-        if (started) {
-            for (size_t s = low; s < i; ++s) c.mont.SqrMod(acc, acc);
-            c.mont.MulMod(acc, acc, entry((v - 1) / 2));
-        } else {
-            CopyWords(acc, entry((v - 1) / 2), 2 * n);
-            started = true;
-        }
-        i = low;
-    }
+    WindowPower(c.mont, c.acc(), table.get(), k, exp.words, ebits);
     return c.Finish(dst) == 0 ? 1 : -1;
 }
 
@@ -239,6 +250,123 @@ int Inverse(BigInt& dst, const BigInt& a, const BigInt& m) {
         if (DivMod(q, r, r, u) != 0 || Mul(t, q, x) != 0 || Add(y, t) != 0) return -1;
         if (Sig(r) == 0) return 1;
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// Prepared modulus
+
+PreparedModulus::~PreparedModulus() { Clear(); }
+
+void PreparedModulus::Clear() noexcept {
+    NumberFree(block_, blockWords_ * sizeof(W));
+    block_ = r2_ = table_ = acc_ = product_ = nullptr;
+    divisor_ = dividend_ = quotient_ = nullptr;
+    blockWords_ = n_ = maxBaseLimbs_ = maxExpBits_ = 0;
+    window_ = 0;
+    shift_ = 0;
+    inv_ = 0;
+}
+
+int PreparedModulus::Init(const BigInt& m, size_t maxBaseWords, size_t maxExpBits) {
+    Clear();
+    const size_t words = Sig(m);
+    if (words < 3 || (m.words[0] & 1) == 0) return -1;
+    const size_t n = (words + 1) / 2;
+    const size_t baseLimbs = std::max(n, (maxBaseWords + 1) / 2);
+    const int k = WindowBits(maxExpBits);
+    // Modulus, R^2 and divisor first; everything from the dividend on is wiped after a power.
+    const size_t total = 3 * 2 * n + 2 * (baseLimbs + 1) + 2 * (baseLimbs - n + 1) + (size_t{1} << k) * 2 * n +
+                         2 * n + 4 * n;
+    auto* block = static_cast<W*>(NumberAlloc(total * sizeof(W)));
+    if (block == nullptr) return -1;
+    block_ = block;
+    blockWords_ = total;
+    n_ = n;
+    maxBaseLimbs_ = baseLimbs;
+    maxExpBits_ = maxExpBits;
+    window_ = k;
+    r2_ = block + 2 * n;
+    divisor_ = reinterpret_cast<u64*>(block + 4 * n);
+    dividend_ = reinterpret_cast<u64*>(block + 6 * n);
+    quotient_ = dividend_ + baseLimbs + 1;
+    table_ = reinterpret_cast<W*>(quotient_ + (baseLimbs - n + 1));
+    acc_ = table_ + (size_t{1} << k) * 2 * n;
+    product_ = acc_ + 2 * n;
+
+    CopyWords(block, m.words, words);
+    ZeroWords(block + words, 2 * n - words);
+    inv_ = limbs::InverseLimb(limbs::At(block, 0));
+    for (size_t i = 0; i < n; ++i) divisor_[i] = limbs::At(block, i);
+    shift_ = static_cast<unsigned>(__builtin_clzll(divisor_[n - 1]));
+    if (shift_ != 0) {
+        for (size_t i = n - 1; i > 0; --i) divisor_[i] = (divisor_[i] << shift_) | (divisor_[i - 1] >> (64 - shift_));
+        divisor_[0] <<= shift_;
+    }
+    BigInt r2;
+    if (SetWord(r2, 1) != 0 || ShiftLeft(r2, static_cast<uint32_t>(128 * n)) != 0 || Mod(r2, r2, m) != 0) {
+        Clear();
+        return -1;
+    }
+    CopyWords(r2_, r2.words, r2.length);
+    ZeroWords(r2_ + r2.length, 2 * n - r2.length);
+    return 0;
+}
+
+int PreparedModulus::Reduce(W* out, const W* v, size_t words) {
+    const size_t sig = SignificantLength(v, words);
+    const size_t vl = (sig + 1) / 2;
+    if (vl > maxBaseLimbs_) return -1;
+    if (vl < n_) {
+        // Shorter than the modulus's top limb, so already below it.
+        CopyWords(out, v, sig);
+        ZeroWords(out + sig, 2 * n_ - sig);
+        return 0;
+    }
+    u64* u = dividend_;
+    for (size_t i = 0; i < vl; ++i) u[i] = v[2 * i] | (2 * i + 1 < sig ? u64{v[2 * i + 1]} << 32 : 0);
+    u[vl] = 0;
+    const unsigned s = shift_;
+    if (s != 0) {
+        u[vl] = u[vl - 1] >> (64 - s);
+        for (size_t i = vl - 1; i > 0; --i) u[i] = (u[i] << s) | (u[i - 1] >> (64 - s));
+        u[0] <<= s;
+    }
+    limbs::DivRem(quotient_, u, vl - n_, divisor_, n_);
+    for (size_t i = 0; i < n_; ++i) {
+        const u64 limb = s == 0 ? u[i] : (u[i] >> s) | (i + 1 < n_ ? u[i + 1] << (64 - s) : 0);
+        limbs::Put(out, i, limb);
+    }
+    return 0;
+}
+
+int PreparedModulus::ToMontgomery(W* out, const W* v, size_t words) {
+    if (Reduce(out, v, words) != 0) return -1;
+    MontMul(out, out, r2_);
+    return 0;
+}
+
+void PreparedModulus::MontMul(W* out, const W* a, const W* b) {
+    const limbs::Mont mont{block_, n_, inv_, product_};
+    mont.MulMod(out, a, b);
+}
+
+int PreparedModulus::Power(W* out, const W* base, size_t baseWords, const W* exp, size_t expWords) {
+    const size_t ebits = BitLengthSpan(exp, expWords);
+    if (ebits > maxExpBits_ || ToMontgomery(table_, base, baseWords) != 0) return -1;
+    if (ebits == 0) {
+        ZeroWords(out, 2 * n_);
+        out[0] = 1;  // the modulus is above 1
+    } else {
+        const limbs::Mont mont{block_, n_, inv_, product_};
+        WindowPower(mont, acc_, table_, std::min(window_, WindowBits(ebits)), exp, ebits);
+        // Out of the Montgomery form: acc / R, below m.
+        CopyWords(product_, acc_, 2 * n_);
+        ZeroWords(product_ + 2 * n_, 2 * n_);
+        mont.Reduce(out, product_);
+    }
+    W* scratch = reinterpret_cast<W*>(dividend_);
+    WipeBytes(scratch, static_cast<size_t>(block_ + blockWords_ - scratch) * sizeof(W));
+    return 0;
 }
 
 }  // namespace morvane

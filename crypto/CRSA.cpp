@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "bignum/Montgomery.h"
 #include "crypto/CRandom.h"
 #include "platform/Wipe.h"
 
@@ -62,8 +63,60 @@ void RepairZeros(CRandom& rnd, std::uint8_t* buf, std::uint32_t n)
 
 } // namespace
 
+struct CRSA::Prepared {
+    // Public part: made from N and E.
+    bool publicReady = false;
+    BigInt n, e;
+    PreparedModulus modN;
+    BigInt out;  // one residue mod N
+
+    // Private part: made from P, Q, D and U, with P < Q.
+    bool privateReady = false;
+    BigInt p, q, d, u;
+    BigInt d1, d2;  // D mod (P - 1), D mod (Q - 1)
+    PreparedModulus modP, modQ;
+    BigInt uMont;   // U R mod Q
+    BigInt m1, m2;  // residues mod Q (m1 below P)
+    std::size_t maxBaseWords = 0;
+};
+
+namespace {
+
+bool Same(const BigInt& a, const BigInt& b)
+{
+    return Compare(a, b) == 0;
+}
+
+std::uint32_t Significant(const BigInt& x)
+{
+    return static_cast<std::uint32_t>(SignificantLength(x.words, x.length));
+}
+
+} // namespace
+
 // The numbers wipe their own words when they are released.
+CRSA::CRSA() = default;
 CRSA::~CRSA() = default;
+
+CRSA::CRSA(const CRSA& other)
+    : mode(other.mode), P(other.P), Q(other.Q), E(other.E), U(other.U), N(other.N), D(other.D), random(other.random)
+{
+}
+
+CRSA& CRSA::operator=(const CRSA& other)
+{
+    if (this != &other) {
+        mode = other.mode;
+        P = other.P;
+        Q = other.Q;
+        E = other.E;
+        U = other.U;
+        N = other.N;
+        D = other.D;
+        random = other.random;
+    }
+    return *this;
+}
 
 std::uint32_t CRSA::ModulusBytes() const
 {
@@ -177,12 +230,105 @@ int CRSA::ComputeKey(int& status)
 // ---------------------------------------------------------------------------------------
 // Transforms
 
+// Transforms with the prepared values allocate nothing once those are made (beyond growing the
+// result). They apply to keys with odd factors of two limbs or more and P < Q, as generated;
+// anything else, a base longer than the key, a failure to prepare or a transform already using
+// the prepared values takes the general path, which gives the same numbers.
+
+bool CRSA::PreparedPublicPower(BigInt& result, const BigInt& x) const
+{
+    if (!prepared_)
+        prepared_ = std::unique_ptr<Prepared>(new (std::nothrow) Prepared);
+    if (!prepared_)
+        return false;
+    Prepared& c = *prepared_;
+    if (!c.publicReady || !Same(c.n, N) || !Same(c.e, E)) {
+        c.publicReady = false;
+        if (Copy(c.n, N) != 0 || Copy(c.e, E) != 0 || c.modN.Init(N, Significant(N), BitLength(E)) != 0 ||
+            ReserveWords(c.out, static_cast<std::uint32_t>(c.modN.Words())) != 0)
+            return false;
+        c.publicReady = true;
+    }
+    const std::size_t words = c.modN.Words();
+    if (c.modN.Power(c.out.words, x.words, x.length, E.words, E.length) != 0 ||
+        ReserveWords(result, static_cast<std::uint32_t>(words)) != 0)
+        return false;
+    CopyWords(result.words, c.out.words, words);
+    result.length = static_cast<std::uint32_t>(SignificantLength(result.words, words));
+    WipeBytes(c.out.words, words * sizeof(std::uint32_t));  // the plain text's power
+    return true;
+}
+
+bool CRSA::PreparedPrivatePower(BigInt& result, const BigInt& x) const
+{
+    if (!prepared_)
+        prepared_ = std::unique_ptr<Prepared>(new (std::nothrow) Prepared);
+    if (!prepared_)
+        return false;
+    Prepared& c = *prepared_;
+    if (!c.privateReady || !Same(c.p, P) || !Same(c.q, Q) || !Same(c.d, D) || !Same(c.u, U)) {
+        c.privateReady = false;
+        if (Compare(P, Q) >= 0 || Significant(P) < 3 || (P.words[0] & 1) == 0 || (Q.words[0] & 1) == 0)
+            return false;
+        BigInt p1, q1, reduced;
+        c.maxBaseWords = std::max(Significant(N), Significant(P) + Significant(Q));
+        if (Copy(c.p, P) != 0 || Copy(c.q, Q) != 0 || Copy(c.d, D) != 0 || Copy(c.u, U) != 0 || Copy(p1, P) != 0 ||
+            SubWord(p1, 1) != 0 || Mod(c.d1, D, p1) != 0 || Copy(q1, Q) != 0 || SubWord(q1, 1) != 0 ||
+            Mod(c.d2, D, q1) != 0 || c.modP.Init(P, c.maxBaseWords, BitLength(c.d1)) != 0 ||
+            c.modQ.Init(Q, c.maxBaseWords, BitLength(c.d2)) != 0 || Mod(reduced, U, Q) != 0)
+            return false;
+        const auto wq = static_cast<std::uint32_t>(c.modQ.Words());
+        if (ReserveWords(c.uMont, wq) != 0 || ReserveWords(c.m1, wq) != 0 || ReserveWords(c.m2, wq) != 0 ||
+            c.modQ.ToMontgomery(c.uMont.words, reduced.words, reduced.length) != 0)
+            return false;
+        c.privateReady = true;
+    }
+    const std::size_t wp = c.modP.Words(), wq = c.modQ.Words();
+    if (Significant(x) > c.maxBaseWords || ReserveWords(result, static_cast<std::uint32_t>(wp + wq)) != 0)
+        return false;
+    std::uint32_t* m1 = c.m1.words;
+    std::uint32_t* m2 = c.m2.words;
+    // m1 = x^d1 mod P, m2 = x^d2 mod Q. result may be x: x is read only here.
+    if (c.modP.Power(m1, x.words, x.length, c.d1.words, c.d1.length) != 0 ||
+        c.modQ.Power(m2, x.words, x.length, c.d2.words, c.d2.length) != 0)
+        return false;
+    ZeroWords(m1 + wp, wq - wp);
+    // s = (m2 - m1) mod Q (m1 < P < Q), then h = U s mod Q, in m2.
+    if (SubSpan(m2, m1, wq) != 0)
+        (void)AddSpan(m2, c.modQ.Modulus(), wq);  // its carry cancels the borrow
+    c.modQ.MontMul(m2, m2, c.uMont.words);
+    // result = m1 + h P, below N.
+    MulSpan(result.words, m2, wq, c.modP.Modulus(), wp);
+    (void)AddWordTo(result.words + wp, wq, AddSpan(result.words, m1, wp));  // no carry out: below P Q
+    result.length = static_cast<std::uint32_t>(SignificantLength(result.words, wp + wq));
+    WipeBytes(m1, wq * sizeof(std::uint32_t));
+    WipeBytes(m2, wq * sizeof(std::uint32_t));
+    return true;
+}
+
 int CRSA::PublicPower(BigInt& result, const BigInt& x) const
 {
+    if (!busy_.exchange(true, std::memory_order_acquire)) {
+        const bool done = PreparedPublicPower(result, x);
+        busy_.store(false, std::memory_order_release);
+        if (done)
+            return 1;
+    }
     return ExpMod(result, x, E, N) == 1 ? 1 : -1;
 }
 
 int CRSA::PrivatePower(BigInt& result, const BigInt& x) const
+{
+    if (!busy_.exchange(true, std::memory_order_acquire)) {
+        const bool done = PreparedPrivatePower(result, x);
+        busy_.store(false, std::memory_order_release);
+        if (done)
+            return 1;
+    }
+    return GeneralPrivatePower(result, x);
+}
+
+int CRSA::GeneralPrivatePower(BigInt& result, const BigInt& x) const
 {
     BigInt p1, q1, d1, d2, m1, m2, t, s, h, base;
     // d1 = D mod (P - 1), m1 = (x mod P)^d1 mod P; the same for Q.

@@ -5,7 +5,9 @@
 // Results follow the program's rule: 1 success, -1 failure, unless noted.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "bignum/BigInt.h"
@@ -37,10 +39,11 @@ inline constexpr int kMaxKeyBits = 16384;
 
 class CRSA {
 public:
-    CRSA() = default;
+    CRSA();
     virtual ~CRSA();
-    CRSA(const CRSA&) = default;
-    CRSA& operator=(const CRSA&) = default;
+    // Copies the key and the pool link; the values prepared for the transforms are made anew.
+    CRSA(const CRSA& other);
+    CRSA& operator=(const CRSA& other);
 
     // 2 for the tree's first engine, 1 for the second.
     std::int32_t mode = 0;
@@ -102,6 +105,19 @@ public:
 
     // (bit length of N + 7) / 8.
     [[nodiscard]] std::uint32_t ModulusBytes() const;
+
+private:
+    // Values derived from the key for the transforms (Montgomery constants, the exponents mod
+    // P - 1 and Q - 1, scratch). Each part remembers the numbers it was made from and is made
+    // again when they differ; nothing of it is ever stored or shown.
+    struct Prepared;
+    [[nodiscard]] bool PreparedPublicPower(BigInt& result, const BigInt& x) const;
+    [[nodiscard]] bool PreparedPrivatePower(BigInt& result, const BigInt& x) const;
+    // The private transform with nothing prepared.
+    [[nodiscard]] int GeneralPrivatePower(BigInt& result, const BigInt& x) const;
+    mutable std::unique_ptr<Prepared> prepared_;
+    // Set while a transform uses prepared_; a transform that finds it set computes without it.
+    mutable std::atomic<bool> busy_{false};
 };
 
 }  // namespace morvane

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <gmp.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -217,14 +218,17 @@ BENCHMARK(BM_GmpDivMod)->Arg(2048)->Arg(4096);
 BENCHMARK(BM_PrimeSearch)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_GmpNextPrime)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Collects the mean CPU time of every run so the ratios can be printed at the end.
+// Collects the mean CPU time of every run so the ratios can be printed at the end; with
+// --benchmark_repetitions, the least of the repetitions, the steadiest figure on a shared machine.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-            Times()[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            double& time = Times()[run.benchmark_name()];
+            const double t = run.GetAdjustedCPUTime();
+            time = time == 0 ? t : std::min(time, t);
         }
     }
 };

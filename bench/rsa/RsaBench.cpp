@@ -335,7 +335,8 @@ BENCHMARK(BM_PublicPower)->Arg(512)->Arg(1024)->Arg(2048)->Arg(4096)->Unit(bench
 BENCHMARK(BM_OpenSslPublic)->Arg(512)->Arg(1024)->Arg(2048)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GmpPublicPowm)->Arg(512)->Arg(1024)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
 
-// Keeps the CPU time per iteration of every transform run for the ratios.
+// Keeps the CPU time per iteration of every transform run for the ratios; with
+// --benchmark_repetitions, the least of the repetitions, the steadiest figure on a shared machine.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -344,7 +345,9 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations == 0 || run.error_occurred)
                 continue;
-            Times()[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedCPUTime();
+            double& time = Times()[run.run_name.function_name + "/" + run.run_name.args];
+            const double t = run.GetAdjustedCPUTime();
+            time = time == 0 ? t : std::min(time, t);
         }
     }
 };
