@@ -38,15 +38,7 @@ registry=$!
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
 
 start_program
-next_window "the first-use question"
-xdotool key Return
-next_window "the set-login dialog"
-xdotool type --delay 20 "A11y-Login-5"
-xdotool key Tab
-xdotool type --delay 20 "A11y-Login-5"
-xdotool key Return
-next_window "the main window"
-main=$last_window
+first_login "A11y-Login-5"
 wait_state '^row .*我的1'
 
 # The tree as a screen reader sees it.

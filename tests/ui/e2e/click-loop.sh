@@ -18,15 +18,7 @@ e2e_name=click-loop
 source "$(dirname "$0")/lib.sh"
 
 start_program
-next_window "the first-use question"
-xdotool key Return
-next_window "the set-login dialog"
-xdotool type --delay 30 "e2e-Login-7"
-xdotool key Tab
-xdotool type --delay 30 "e2e-Login-7"
-xdotool key Return
-next_window "the main window"
-main=$last_window
+first_login "e2e-Login-7"
 wait_state '^window .* 1$'
 wait_state '^row .*我的1'
 

@@ -125,6 +125,20 @@ start_program() {
   known=""
 }
 
+# A first start up to the main window: the first-use question answered Yes, the login password
+# (the argument) set in the set-login dialog; main names the main window.
+first_login() {
+  next_window "the first-use question"
+  xdotool key Return                          # 是: lawful use only
+  next_window "the set-login dialog"
+  xdotool type --delay 30 "$1"
+  xdotool key Tab
+  xdotool type --delay 30 "$1"
+  xdotool key Return
+  next_window "the main window"
+  main=$last_window
+}
+
 # Gives the main window the keyboard again: without a window manager nobody does when a
 # dialog closes, and an inactive window's popups close at once.
 focus_main() {

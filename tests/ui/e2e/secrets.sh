@@ -21,15 +21,7 @@ mkdir -p "$XDG_CONFIG_HOME/Morvane"
 printf '[Security]\nClipboardClearSeconds=2\nAutoLockMinutes=0\n' >"$XDG_CONFIG_HOME/Morvane/Morvane.ini"
 start_program
 
-next_window "the first-use question"
-xdotool key Return
-next_window "the set-login dialog"
-xdotool type --delay 30 "e2e-Login-7"
-xdotool key Tab
-xdotool type --delay 30 "e2e-Login-7"
-xdotool key Return
-next_window "the main window"
-main=$last_window
+first_login "e2e-Login-7"
 wait_state '^row .*我的1'
 
 # ---- A key's output line: the copy is marked, and forgotten after two seconds.
