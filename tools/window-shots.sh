@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the real program for docs/screenshots, at a scale (1, 2...) on its own Xvfb:
 # the sample book, a drag held over a directory, a lock's input line, a wide armored text pasted
-# into it, and find over a closed directory.
+# into it, find over a closed directory, the preferences dialog, the keyboard focus and the locked
+# window.
 #   tools/window-shots.sh <morvane executable> <scale> <out folder> <file name prefix>
 set -euo pipefail
 exe=$1 scale=$2 out=$3 prefix=$4
@@ -79,3 +80,32 @@ import -window root -crop "$(python3 -c "
 import re
 print('x'.join(['%d'%int(1280*$scale),'%d'%int(800*$scale)])+'+0+0')")" +repage "$out/$prefix-find-screen.png"
 snap find
+xdotool key Escape
+wait_no_state '^modal '
+
+# The window menu's preferences dialog.
+focus_main
+read -r _ wx wy _ _ < <(state '^window ')
+xdotool mousemove $(dev $((wx + 300)) $((wy + 30))) sleep 0.05 click 3
+wait_state '^menuitem .*首选项'
+read -r px py < <(awk '$1 == "menuitem" && $0 ~ /首选项/ { print $2 + int($4 / 2), $3 + int($5 / 2); exit }' "$MORVANE_STATE_DUMP")
+xdotool mousemove $(dev $px $py) sleep 0.05 click 1
+next_window "the preferences dialog"
+snap preferences
+xdotool key Escape
+wait_no_state '^modal '
+
+# The keyboard's focus: the key's input line opened with Enter, then Tab to the painted controls.
+focus_main
+click_row '^我的1'; xdotool key Right; sleep 0.3
+xdotool key Down Return; sleep 0.4
+xdotool key Tab Tab Tab; sleep 0.4
+snap keyboard-focus
+
+# Locked with Ctrl+L: the book hidden behind the login password.
+focus_main
+xdotool key ctrl+l
+next_window "the lock's password"
+snap locked
+xdotool type --delay 30 "shot-Login-7"; xdotool key Return
+wait_no_state '^modal '
