@@ -42,20 +42,7 @@ wait_state '^button1 [01] 解 密$'
 grep -qE '^button2 0 $' "$MORVANE_STATE_DUMP" || fail "a key offers no second button"
 
 # Close by the caption button; quit, no book file, and the run file is made anew.
-read -r _ wx wy ww _ < <(grep '^window ' "$MORVANE_STATE_DUMP")
-click_at $((wx + ww - 35)) $((wy + 11)) 1
-next_window "the close question"
-xdotool key Return                          # 是
-next_window "the save question"
-xdotool key Escape                          # 否: no book file
-next_window "the new run file notice"
-xdotool key Return
-
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end after the close sequence"
-wait "$pid" && rc=0 || rc=$?
-pid=
-((rc == 0)) || fail "exit code $rc"
+close_without_book
 
 dir=$XDG_DATA_HOME/Morvane
 [[ -f $dir/Run.st ]] || fail "no run file"

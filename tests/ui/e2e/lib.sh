@@ -139,6 +139,25 @@ first_login() {
   main=$last_window
 }
 
+# Closes by the caption button: quit, no book file, the new run file notice; the program must
+# end with exit code 0.
+close_without_book() {
+  local wx wy ww rc
+  read -r _ wx wy ww _ < <(state '^window ')
+  click_at $((wx + ww - 35)) $((wy + 11)) 1
+  next_window "the close question"
+  xdotool key Return                          # 是
+  next_window "the save question"
+  xdotool key Escape                          # 否: no book file
+  next_window "the new run file notice"
+  xdotool key Return
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && fail "the program did not end after the close sequence"
+  wait "$pid" && rc=0 || rc=$?
+  pid=
+  ((rc == 0)) || fail "exit code $rc"
+}
+
 # Gives the main window the keyboard again: without a window manager nobody does when a
 # dialog closes, and an inactive window's popups close at once.
 focus_main() {
