@@ -19,8 +19,8 @@ std::int32_t KindOfMask(unsigned mask)
 
 AddItemForm::AddItemForm()
 {
-    name = Gbk("在此输入项目名字");
-    status = Gbk("就绪");
+    name = Gbk(kNameHint.text);
+    status = MORVANE_TR("Book", "就绪");
 }
 
 void AddItemForm::FocusName(const KeyTree& tree)
@@ -50,11 +50,17 @@ void AddItemForm::Check(const KeyTree& tree)
     nameTaken = parent && !FindChildByName(tree.book, parent, name, kindMask).IsNone();
     if (nameTaken) {
         okEnabled = false;
-        status = Gbk("重名, 不能使用!");
+        status = MORVANE_TR("Book", "重名, 不能使用!");
     } else if (typingStarted) {
         okEnabled = !name.empty() && KindOfMask(kindMask) != 0;
-        status = okEnabled ? Gbk("名字可以使用!") : std::string();
+        status = okEnabled ? Phrase(MORVANE_TR("Book", "名字可以使用!")) : Phrase();
     }
+}
+
+Phrase AddItemForm::ShownName() const
+{
+    // A name set before typing started (none in the dialog) is shown as it is.
+    return !typingStarted && name == Gbk(kNameHint.text) ? Phrase(kNameHint) : Phrase::Plain(name);
 }
 
 AddItemForm::FieldLook AddItemForm::Look() const

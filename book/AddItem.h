@@ -15,13 +15,16 @@ public:
     // Starts with the hint name, no kind chosen, OK disabled and "就绪" in the status pane.
     AddItemForm();
 
-    // What the dialog shows (texts GBK).
-    std::string name;
+    // The name field's text before the user types in it.
+    static constexpr Source kNameHint = MORVANE_TR("Book", "在此输入项目名字");
+
+    // What the dialog shows.
+    std::string name;            // GBK; the hint until typing starts
     unsigned kindMask = 0;       // the chosen radio button: 1 directory, 2 key, 4 lock; 0 none
     bool okEnabled = false;
     bool nameTaken = false;
     bool typingStarted = false;
-    std::string status;          // the first status pane
+    Phrase status;               // the first status pane
 
     // The focus entered the name field: the first time the hint is cleared.
     void FocusName(const KeyTree& tree);
@@ -30,6 +33,8 @@ public:
     void ChooseKind(const KeyTree& tree, unsigned mask);
     void Check(const KeyTree& tree);
 
+    // What the name field shows: the hint (translated) or the name.
+    Phrase ShownName() const;
     // How the name field is painted.
     enum class FieldLook { Normal, Hint, Taken };
     FieldLook Look() const;

@@ -25,17 +25,17 @@ namespace {
 // Native form of the name offered for a book never saved.
 constexpr const char* kNewBookName = "新建密码通讯簿.Bk";
 
-MsgAnswer Ask(KeyTree& tree, const std::string& gbkText, MsgIcon icon, MsgButtons buttons)
+MsgAnswer Ask(KeyTree& tree, const Phrase& text, MsgIcon icon, MsgButtons buttons)
 {
     if (!tree.desktop)
         return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No
                                                                                  : MsgAnswer::Cancel;
-    return Tell(*tree.desktop, gbkText, icon, buttons);
+    return Tell(*tree.desktop, text, icon, buttons);
 }
 
-void Warn(KeyTree& tree, const std::string& gbkText)
+void Warn(KeyTree& tree, const Phrase& text)
 {
-    Ask(tree, gbkText, MsgIcon::Exclamation, MsgButtons::Ok);
+    Ask(tree, text, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 std::optional<std::string> AskPassword(KeyTree& tree, PasswordMode mode, const std::string& preset)
@@ -45,11 +45,13 @@ std::optional<std::string> AskPassword(KeyTree& tree, PasswordMode mode, const s
     return tree.desktop->AskPassword(mode, preset);
 }
 
-// "通讯簿超出支持的最大规模(400万项, 256MB), " followed by what could not be done.
-std::string TooLargeText(const char* what)
+constexpr Source kTooLargeToOpen = MORVANE_TR("Book", "通讯簿超出支持的最大规模(%1万项, %2MB), 不能打开: %3");
+constexpr Source kTooLargeToSave = MORVANE_TR("Book", "通讯簿超出支持的最大规模(%1万项, %2MB), 不能保存: %3");
+
+// One of the two texts above: the size limit (400万项, 256MB) and the file.
+Phrase TooLargeText(Source text, const std::string& where)
 {
-    return Gbk("通讯簿超出支持的最大规模(") + std::to_string(kMaxBookItems / 10000) + Gbk("万项, ") +
-           std::to_string(kMaxBookStreamBytes >> 20) + "MB), " + Gbk(what);
+    return Phrase(text, {std::to_string(kMaxBookItems / 10000), std::to_string(kMaxBookStreamBytes >> 20), where});
 }
 
 bool DigestEquals(const Md5Bytes& d, const std::uint8_t* p)
@@ -218,17 +220,17 @@ LoadOutcome LoadBook(KeyTree& tree, const std::string& path)
     auto file = ReadWholeFile(path, kBookFileReadLimit, &error);
     if (!file) {
         if (error == ReadError::Open)
-            Warn(tree, Gbk("不能打开通讯簿: ") + where);
+            Warn(tree, Phrase(MORVANE_TR("Book", "不能打开通讯簿: %1"), {where}));
         else if (error == ReadError::TooLarge)
-            Warn(tree, TooLargeText("不能打开: ") + where);
+            Warn(tree, TooLargeText(kTooLargeToOpen, where));
         else
-            Warn(tree, Gbk("读文件异常：") + where);
+            Warn(tree, Phrase(MORVANE_TR("Book", "读文件异常：%1"), {where}));
         return {};
     }
     WipeOnExit w{*file};
     if (file->empty()) {
-        Warn(tree, Gbk("通讯簿长度为零！") + where);
-        Warn(tree, Gbk("读长度为") + "0:" + where);
+        Warn(tree, Phrase(MORVANE_TR("Book", "通讯簿长度为零！%1"), {where}));
+        Warn(tree, Phrase(MORVANE_TR("Book", "读长度为0:%1"), {where}));
         return {};
     }
     return LoadContent(tree, *file, path, &*file, reopened ? nullptr : &lock);
@@ -244,14 +246,14 @@ LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const
     const std::string where = Gbk(path);
     if (file.size() < kMd5Size) {
         // Too short to hold even the password digest: nothing a password could fix.
-        Warn(tree, Gbk("通讯簿未能通过MD5验证!") + where);
+        Warn(tree, Phrase(MORVANE_TR("Book", "通讯簿未能通过MD5验证!%1"), {where}));
         return {};
     }
 
     std::string candidate = tree.bookPassword;
     WipeOnExit wipeCandidate{candidate};
     while (!DigestEquals(Md5Of(candidate), file.data())) {
-        Warn(tree, Gbk("通讯簿密码MD5验证未能通过!重新输入打开通讯簿的密码!"));
+        Warn(tree, MORVANE_TR("Book", "通讯簿密码MD5验证未能通过!重新输入打开通讯簿的密码!"));
         auto entry = AskPassword(tree, kPasswordLogin, std::string());
         if (!entry)
             return {1, -1};
@@ -265,10 +267,10 @@ LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const
     case BookContentError::None:
         break;
     case BookContentError::Digest:
-        Warn(tree, Gbk("通讯簿未能通过MD5验证!") + where);
+        Warn(tree, Phrase(MORVANE_TR("Book", "通讯簿未能通过MD5验证!%1"), {where}));
         return {1, -1};
     case BookContentError::TooLarge:
-        Warn(tree, TooLargeText("不能打开: ") + where);
+        Warn(tree, TooLargeText(kTooLargeToOpen, where));
         return {};
     case BookContentError::Cipher:
     case BookContentError::Expand:
@@ -282,7 +284,7 @@ LoadOutcome LoadContent(KeyTree& tree, std::span<const std::uint8_t> file, const
     // whole stream was sound, so a failure here leaves the open book as it was.
     const int read = ReadTreeStream(tree, Node{}, stream, kMaxBookItems);
     if (read == kStreamTooLarge)
-        Warn(tree, TooLargeText("不能打开: ") + where);
+        Warn(tree, TooLargeText(kTooLargeToOpen, where));
     if (read != 1)
         return {};
     MendAfterRebuild(tree);
@@ -309,11 +311,11 @@ int SaveBook(KeyTree& tree, const std::string& path)
     std::vector<std::uint8_t> file;
     const int encoded = EncodeBookFile(tree, tree.bookPassword, file);
     if (encoded == kBookTooLarge) {
-        Warn(tree, TooLargeText("不能保存: ") + Gbk(path));
+        Warn(tree, TooLargeText(kTooLargeToSave, Gbk(path)));
         return -1;
     }
     if (encoded != 1) {
-        Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path));
+        Warn(tree, Phrase(MORVANE_TR("Book", "不能保存成通讯簿: %1"), {Gbk(path)}));
         return -1;
     }
     // Another program may hold the file (writing it), or may have replaced it since this book
@@ -324,20 +326,20 @@ int SaveBook(KeyTree& tree, const std::string& path)
         lock = &fresh;
         const FileLock::Status status = fresh.Acquire(path);
         if (status == FileLock::Status::Busy) {
-            Warn(tree, Gbk("密钥簿正被另一个程序使用, 无法写入: ") + Gbk(path));
+            Warn(tree, Phrase(MORVANE_TR("Book", "密钥簿正被另一个程序使用, 无法写入: %1"), {Gbk(path)}));
             return -1;
         }
         const FileIdentity& known = tree.bookLock.Identity();
         if (status == FileLock::Status::Locked && tree.bookLock.Path() == path && known.Known() &&
             fresh.Identity() != known) {
-            Warn(tree, Gbk("密钥簿已被另一个程序修改, 无法写入: ") + Gbk(path));
+            Warn(tree, Phrase(MORVANE_TR("Book", "密钥簿已被另一个程序修改, 无法写入: %1"), {Gbk(path)}));
             return -1;
         }
     }
     if (!lock->Replace(path, file)) {
         // The system's reason tells a full disk from a read-only folder or a missing right.
         const int why = errno;
-        Warn(tree, Gbk("不能保存成通讯簿: ") + Gbk(path) + " (" + Gbk(std::strerror(why)) + ")");
+        Warn(tree, Phrase(MORVANE_TR("Book", "不能保存成通讯簿: %1 (%2)"), {Gbk(path), Gbk(std::strerror(why))}));
         return -1;
     }
     // The open book's file stays locked across the save; a copy saved elsewhere is let go.
@@ -351,7 +353,7 @@ int SaveBook(KeyTree& tree, const std::string& path)
 
 bool NewBookCommand(KeyTree& tree)
 {
-    if (Ask(tree, Gbk("将删除当前通讯簿, 继续吗?"), MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
+    if (Ask(tree, MORVANE_TR("Book", "将删除当前通讯簿, 继续吗?"), MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
         return false;
     tree.bookPath.clear();
     tree.bookLock.Reset();
@@ -413,7 +415,7 @@ bool SaveBookAsCommand(KeyTree& tree)
 int SaveAtExit(KeyTree& tree)
 {
     if (tree.bookPath.empty() &&
-        Ask(tree, Gbk("需要保存通讯簿吗?"), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
+        Ask(tree, MORVANE_TR("Book", "需要保存通讯簿吗?"), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
         if (auto chosen = ChooseSave(tree, BookSaveChoice(tree.bookPath, false)))
             tree.bookPath = *chosen;
     }

@@ -95,7 +95,8 @@ std::string DirectoryOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
 
 // The types both book file choosers offer.
-inline const std::vector<FileFilter> kBookFileFilters = {{"Book Files (*.Bk)", "*.Bk"}, {"All Files (*.*)", "*.*"}};
+inline const std::vector<FileFilter> kBookFileFilters = {{MORVANE_TR("Book", "Book Files (*.Bk)"), "*.Bk"},
+                                                        {MORVANE_TR("Book", "All Files (*.*)"), "*.*"}};
 
 // The file chooser setups of the commands.
 FileChoice BookSaveChoice(const std::string& bookPath, bool fromBookPath);

@@ -26,7 +26,7 @@ bool ConfirmCollection(KeyTree& tree)
         DisplayLine(tree, item);
         tree.book.Expand(item, true);
     }
-    return Tell(*tree.desktop, Gbk("用几分钟在屏幕上移动鼠标产生随机数, 继续吗?"), MsgIcon::Question,
+    return Tell(*tree.desktop, MORVANE_TR("Book", "用几分钟在屏幕上移动鼠标产生随机数, 继续吗?"), MsgIcon::Question,
                 MsgButtons::OkCancel) == MsgAnswer::Ok;
 }
 
@@ -63,7 +63,7 @@ bool CollectTick(KeyTree& tree)
     c.finishing = true;
     if (tree.view)
         tree.view->StopCollectionTimer();
-    Tell(*tree.desktop, Gbk("完成密钥随机化"), MsgIcon::Information, MsgButtons::Ok);
+    Tell(*tree.desktop, MORVANE_TR("Book", "完成密钥随机化"), MsgIcon::Information, MsgButtons::Ok);
     if (tree.view)
         tree.view->ActivityChanged(kActivityIdle);
     // A failed record has told the user; the stirred pool stays in memory and is saved at exit.

@@ -28,6 +28,10 @@ constexpr int kBookGroup[] = {kCmdFind,     kCmdSortType, kCmdSortName, kCmdSort
                               kCmdAdd,      kCmdPaste,    kCmdCopyHere, kCmdCutHere};
 constexpr int kEditGroup[] = {kCmdCut, kCmdCopy, kCmdDelete};
 
+// A command table label, whether the table holds it as text or as a marked source.
+[[maybe_unused]] Phrase CommandLabel(const std::string& gbk) { return Phrase::Plain(gbk); }
+[[maybe_unused]] Phrase CommandLabel(Source source) { return source; }
+
 template <std::size_t N>
 void DisableAll(ContextMenuState& m, const int (&ids)[N])
 {
@@ -43,11 +47,11 @@ const std::vector<MenuLine>& ContextMenuLayout()
         std::vector<MenuLine> v;
         for (int id : kLayout) {
             if (id == kMenuSubmenuBegin)
-                v.push_back(MenuLine{id, Gbk("排    序"), true});
+                v.push_back(MenuLine{id, MORVANE_TR("Book", "排    序"), true});
             else if (const Command* c = FindCommand(id))
-                v.push_back(MenuLine{id, c->label, c->enabledByDefault});
+                v.push_back(MenuLine{id, CommandLabel(c->label), c->enabledByDefault});
             else
-                v.push_back(MenuLine{id, std::string(), true});
+                v.push_back(MenuLine{id, Phrase(), true});
         }
         return v;
     }();
@@ -59,7 +63,7 @@ ContextMenuState::ContextMenuState()
     for (const MenuLine& line : ContextMenuLayout())
         if (line.id > 0)
             enabled_.emplace_back(line.id, line.enabledByDefault);
-    generateLabel = Gbk("生成密钥");
+    generateLabel = MORVANE_TR("Book", "生成密钥");
 }
 
 bool ContextMenuState::Enabled(int id) const
@@ -77,14 +81,14 @@ void ContextMenuState::Enable(int id, bool on)
             state = on;
 }
 
-std::string ContextMenuState::Label(int id) const
+Phrase ContextMenuState::Label(int id) const
 {
     if (id == kCmdGenerateKey)
         return generateLabel;
     for (const MenuLine& line : ContextMenuLayout())
         if (line.id == id)
             return line.label;
-    return std::string();
+    return Phrase();
 }
 
 bool CanReceive(const KeyTree& tree, Node t)
@@ -171,7 +175,7 @@ ContextMenuState MenuRules(const KeyTree& tree, Node r)
         if (tree.random.CollectedSamples() != 0 || generating)
             m.Enable(kCmdGenerateKey);
         if (generating)
-            m.generateLabel = Gbk("停止生成");
+            m.generateLabel = MORVANE_TR("Book", "停止生成");
         if (!collecting && !generating)
             m.Enable(kCmdExportKey);
     }
@@ -196,7 +200,7 @@ std::optional<ContextMenuState> OfferedMenu(const KeyTree& tree, Node hit)
             m.Disable(line.id);
     m.Enable(kCmdGenerateKey);
     m.Enable(kCmdAbout);
-    m.generateLabel = Gbk("停止生成");
+    m.generateLabel = MORVANE_TR("Book", "停止生成");
     return m;
 }
 

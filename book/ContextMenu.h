@@ -20,7 +20,7 @@ constexpr int kMenuSubmenuEnd = -2;
 
 struct MenuLine {
     int id;
-    std::string label;  // GBK
+    Phrase label;
     bool enabledByDefault;
 };
 const std::vector<MenuLine>& ContextMenuLayout();
@@ -32,9 +32,9 @@ public:
     bool Enabled(int id) const;
     void Enable(int id, bool on = true);
     void Disable(int id) { Enable(id, false); }
-    // Label of a command (GBK): the layout's, but "停止生成" for key generation while it runs.
-    std::string Label(int id) const;
-    std::string generateLabel;  // GBK
+    // Label of a command: the layout's, but "停止生成" for key generation while it runs.
+    Phrase Label(int id) const;
+    Phrase generateLabel;
 
 private:
     std::vector<std::pair<int, bool>> enabled_;

@@ -159,16 +159,16 @@ int CopyToHere(KeyTree& tree) { return PasteHere(tree, kClipCopy); }
 
 int CutToHere(KeyTree& tree) { return PasteHere(tree, kClipCut); }
 
-std::string DeleteQuestion(const Book& book, const ItemList& items)
+Phrase DeleteQuestion(const Book& book, const ItemList& items)
 {
     if (items.empty())
-        return std::string();
+        return Phrase();
     if (items.size() > 1)
-        return Gbk("确认删除选定的 ") + std::to_string(items.size()) + Gbk(" 个项目?");
-    const std::string label = KindLabel(book.Kind(items.front()));
-    if (label.empty())
-        return std::string();
-    return Gbk("确认删除选定的 ") + label + ": \"" + book.Text(items.front()) + "\"?";
+        return Phrase(MORVANE_TR("Book", "确认删除选定的 %1 个项目?"), {std::to_string(items.size())});
+    const KindTexts* texts = TextsOfKind(book.Kind(items.front()));
+    if (!texts)
+        return Phrase();
+    return Phrase(texts->removal, {book.Text(items.front())});
 }
 
 int Delete(KeyTree& tree)
@@ -180,8 +180,8 @@ int Delete(KeyTree& tree)
     const ItemList list = LiveTransferList(tree);
     if (list.empty())
         return 0;
-    const std::string question = DeleteQuestion(book, list);
-    if (question.empty()) {
+    const Phrase question = DeleteQuestion(book, list);
+    if (question.Empty()) {
         // A list taken for a delete is never pasted: a field line would move out of its record.
         tree.transferList.reset();
         return 0;

@@ -36,9 +36,9 @@ namespace morvane {
 [[nodiscard]] int CopyToHere(KeyTree& tree);
 [[nodiscard]] int CutToHere(KeyTree& tree);
 
-// The question the delete command asks for these items (GBK); empty when it asks none and
-// deletes nothing (a single item that is not a directory, lock, key, signature or police).
-std::string DeleteQuestion(const Book& book, const ItemList& items);
+// The question the delete command asks for these items; empty when it asks none and deletes
+// nothing (a single item that is not a directory, lock, key, signature or police).
+Phrase DeleteQuestion(const Book& book, const ItemList& items);
 // Asks, then removes the marked items. 1 when items were removed, else 0.
 [[nodiscard]] int Delete(KeyTree& tree);
 

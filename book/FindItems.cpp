@@ -12,7 +12,7 @@ FindSession::FindSession(KeyTree& tree) : tree_(tree)
 {
     tree_.menusEnabled = false;
     text = Gbk("我的1");
-    status = Gbk("就绪");
+    status = MORVANE_TR("Book", "就绪");
 }
 
 unsigned FindSession::Mask() const
@@ -20,9 +20,9 @@ unsigned FindSession::Mask() const
     return (directories ? kMaskDirectory : 0u) | (keys ? kMaskKey : 0u) | (locks ? kMaskLock : 0u);
 }
 
-std::string FindSession::PositionText() const
+Phrase FindSession::PositionText() const
 {
-    return Gbk("第 ") + std::to_string(current_) + "/" + std::to_string(results_.size()) + Gbk(" 个");
+    return Phrase(MORVANE_TR("Book", "第 %1/%2 个"), {std::to_string(current_), std::to_string(results_.size())});
 }
 
 void FindSession::Prune()
@@ -87,9 +87,10 @@ void FindSession::Search()
     previousEnabled = false;
     nextEnabled = results_.size() >= 2;
     if (results_.empty())
-        status = Gbk("搜索无结果!");
+        status = MORVANE_TR("Book", "搜索无结果!");
     else
-        status = Gbk("搜索到 ") + std::to_string(results_.size()) + Gbk(" 个结果! ") + PositionText();
+        status = Phrase(MORVANE_TR("Book", "搜索到 %1 个结果! 第 %2/%3 个"),
+                        {std::to_string(results_.size()), std::to_string(current_), std::to_string(results_.size())});
 }
 
 void FindSession::Next()

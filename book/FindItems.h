@@ -16,14 +16,14 @@ public:
     // name, all three kind boxes ticked, both step buttons disabled.
     explicit FindSession(KeyTree& tree);
 
-    // Dialog fields (texts GBK).
-    std::string text;
+    // Dialog fields.
+    std::string text;         // GBK: the name searched for
     bool directories = true;  // "目录"
     bool keys = true;         // "钥匙"
     bool locks = true;        // "锁"
     bool previousEnabled = false;
     bool nextEnabled = false;
-    std::string status;       // the first status pane
+    Phrase status;            // the first status pane
 
     // The kind mask of the ticked boxes.
     unsigned Mask() const;
@@ -43,7 +43,7 @@ public:
 private:
     void ShowCurrent();
     void Prune();
-    std::string PositionText() const;
+    Phrase PositionText() const;
 
     KeyTree& tree_;
     ItemList results_;

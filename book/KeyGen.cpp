@@ -15,15 +15,22 @@ namespace morvane {
 
 namespace {
 
-// The progress label of a code (GBK), or null for a code that is not one of ours.
-const std::string* CodeLabel(char code)
+// The status text of a progress code, its label at the end; null for a code that is not one
+// of ours. Arguments: primes, attempts, tested numbers, seconds, the code.
+const Source* CodeStatus(char code)
 {
-    static const std::string prime = Gbk("(找到质数)");
-    static const std::string composite = Gbk("(未过费马测试)");
-    static const std::string window = Gbk("(超过大数生成资源范围, 再重试一次)");
-    static const std::string drawQ = Gbk("(生成大数)");
-    static const std::string nextTest = Gbk("(随机数验证素数)");
-    static const std::string retry = Gbk("(e与lcm非互质)");
+    static constexpr Source prime =
+        MORVANE_TR("Book", "找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ...(找到质数)");
+    static constexpr Source composite =
+        MORVANE_TR("Book", "找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ...(未过费马测试)");
+    static constexpr Source window = MORVANE_TR(
+        "Book", "找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ...(超过大数生成资源范围, 再重试一次)");
+    static constexpr Source drawQ =
+        MORVANE_TR("Book", "找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ...(生成大数)");
+    static constexpr Source nextTest =
+        MORVANE_TR("Book", "找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ...(随机数验证素数)");
+    static constexpr Source retry =
+        MORVANE_TR("Book", "找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ...(e与lcm非互质)");
     switch (code) {
     case kPrimeEventPrime: return &prime;
     case kPrimeEventComposite: return &composite;
@@ -47,11 +54,6 @@ std::uint32_t Elapsed(KeyTree& tree)
     return tree.desktop->TickCount() - tree.keygen.startTick;
 }
 
-// "终止计算! 在计算进行(t 秒)后" / "发生错误 = s! 在计算进行(t 秒)后"
-std::string AfterText(std::uint32_t ms)
-{
-    return Gbk("! 在计算进行(") + Seconds(ms, 3) + Gbk(" 秒)后");
-}
 
 bool IsStop(int code)
 {
@@ -84,29 +86,29 @@ bool NewKeyLines(const Book& book, Node target, bool privatePart, const CRSA& ke
 
 } // namespace
 
-std::string KeygenStatisticsText(int primes, int tested, std::uint32_t ms)
+Phrase KeygenStatisticsText(int primes, int tested, std::uint32_t ms)
 {
-    std::string text = Gbk("密钥生成OK. 耗时 ") + Seconds(ms, 3) + Gbk(" 秒, 发现 ") + std::to_string(primes) +
-                       Gbk(" 个质数, 测试 ") + std::to_string(tested) + Gbk(" 个大数, ");
+    std::vector<std::string> args{Seconds(ms, 3), std::to_string(primes), std::to_string(tested)};
     if (ms <= 1)
-        return text + Gbk("速度大于 1000 个大数/秒");
+        return Phrase(MORVANE_TR("Book", "密钥生成OK. 耗时 %1 秒, 发现 %2 个质数, 测试 %3 个大数, 速度大于 1000 个大数/秒"),
+                      std::move(args));
     const std::uint64_t rate = static_cast<std::uint64_t>(static_cast<std::uint32_t>(tested)) * 1000 / ms;
-    return text + Gbk("速度 ") + std::to_string(static_cast<std::uint32_t>(rate)) + Gbk(" 个大数/秒");
+    args.push_back(std::to_string(static_cast<std::uint32_t>(rate)));
+    return Phrase(MORVANE_TR("Book", "密钥生成OK. 耗时 %1 秒, 发现 %2 个质数, 测试 %3 个大数, 速度 %4 个大数/秒"),
+                  std::move(args));
 }
 
-std::string KeygenStatusText(int primes, int attempts, int tested, std::uint32_t elapsedMs, char code)
+Phrase KeygenStatusText(int primes, int attempts, int tested, std::uint32_t elapsedMs, char code)
 {
-    const std::string* label = CodeLabel(code);
-    char counts[96];
-    std::snprintf(counts, sizeof counts, "%02d", attempts);
-    std::string text = Gbk("找到 ") + std::to_string(primes) + Gbk(" 个素数. 调用程序") + counts;
-    std::snprintf(counts, sizeof counts, "%04d", tested);
-    text += Gbk("次 检验大数 ") + counts + Gbk(" 个 用时") + Seconds(elapsedMs, 2) + Gbk("秒 ");
-    text += code;
-    text += " ...";
-    if (label != nullptr)
-        text += *label;
-    return text;
+    char attemptCount[32];
+    std::snprintf(attemptCount, sizeof attemptCount, "%02d", attempts);
+    char testedCount[32];
+    std::snprintf(testedCount, sizeof testedCount, "%04d", tested);
+    std::vector<std::string> args{std::to_string(primes), attemptCount, testedCount, Seconds(elapsedMs, 2),
+                                  std::string(1, code)};
+    if (const Source* status = CodeStatus(code))
+        return Phrase(*status, std::move(args));
+    return Phrase(MORVANE_TR("Book", "找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ..."), std::move(args));
 }
 
 int KeygenProgress(void* context, char code)
@@ -115,7 +117,7 @@ int KeygenProgress(void* context, char code)
     KeygenState& state = tree.keygen;
     if (state.stopRequested)
         return kPrimeStopUser;
-    if (CodeLabel(code) == nullptr)
+    if (CodeStatus(code) == nullptr)
         return -5;
     if (code == kPrimeEventPrime) {
         ++state.primes;
@@ -148,7 +150,7 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree)
     DisplayLine(tree, target);
     book.Expand(target, true);
     Desktop& desktop = *tree.desktop;
-    if (Tell(desktop, Gbk("原有的密钥数据将被删除, 继续吗?"), MsgIcon::Question, MsgButtons::OkCancel) != MsgAnswer::Ok) {
+    if (Tell(desktop, MORVANE_TR("Book", "原有的密钥数据将被删除, 继续吗?"), MsgIcon::Question, MsgButtons::OkCancel) != MsgAnswer::Ok) {
         outcome.end = KeygenEnd::Cancelled;
         return outcome;
     }
@@ -221,9 +223,13 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree)
     outcome.status = status;
     outcome.closePending = end == KeygenEnd::Stopped && status == kPrimeStopClosing;
     if (end == KeygenEnd::Stopped)
-        Tell(desktop, Gbk("终止计算") + AfterText(Elapsed(tree)), MsgIcon::Exclamation);
+        Tell(desktop, Phrase(MORVANE_TR("Book", "终止计算! 在计算进行(%1 秒)后"), {Seconds(Elapsed(tree), 3)}),
+             MsgIcon::Exclamation);
     else if (end == KeygenEnd::Failed)
-        Tell(desktop, Gbk("发生错误 = ") + std::to_string(status) + AfterText(Elapsed(tree)), MsgIcon::Exclamation);
+        Tell(desktop,
+             Phrase(MORVANE_TR("Book", "发生错误 = %1! 在计算进行(%2 秒)后"),
+                    {std::to_string(status), Seconds(Elapsed(tree), 3)}),
+             MsgIcon::Exclamation);
 
     state.busy = false;
     tree.random.ResetSamples();

@@ -44,10 +44,10 @@ struct KeygenOutcome {
 // was requested; 4 when a close of the main window is waiting; -5 for an unknown code.
 [[nodiscard]] int KeygenProgress(void* context, char code);
 
-// "密钥生成OK. 耗时 t 秒, 发现 p 个质数, 测试 n 个大数, 速度 v 个大数/秒" (GBK), with the
+// "密钥生成OK. 耗时 t 秒, 发现 p 个质数, 测试 n 个大数, 速度 v 个大数/秒" with the
 // "速度大于 1000 个大数/秒" ending when 1 ms or less elapsed.
-std::string KeygenStatisticsText(int primes, int tested, std::uint32_t elapsedMs);
-// The status text for a progress code with the given counters (GBK).
-std::string KeygenStatusText(int primes, int attempts, int tested, std::uint32_t elapsedMs, char code);
+Phrase KeygenStatisticsText(int primes, int tested, std::uint32_t elapsedMs);
+// The status text for a progress code with the given counters.
+Phrase KeygenStatusText(int primes, int attempts, int tested, std::uint32_t elapsedMs, char code);
 
 }  // namespace morvane

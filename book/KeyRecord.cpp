@@ -80,7 +80,7 @@ int CheckKey(CRSA& engine, int& complete, KeyTree& tree, Node item)
     const long long nominal = GetStrength(tree.book, item);
     if (nominal > static_cast<long long>(BitLength(engine.N)) + 1) {
         if (tree.desktop != nullptr)
-            Tell(*tree.desktop, Gbk("密码数据不全, 重新设定密码数据"), MsgIcon::Exclamation);
+            Tell(*tree.desktop, MORVANE_TR("Book", "密码数据不全, 重新设定密码数据"), MsgIcon::Exclamation);
         complete = 0;
     }
     return 1;

@@ -38,8 +38,8 @@ public:
     virtual void ProgressChanged(int percent) = 0;
     // The activity mode changed (idle, encrypting, ...).
     virtual void ActivityChanged(ActivityMode mode) = 0;
-    // The key generation status text changed (GBK).
-    virtual void StatusTextChanged(const std::string& text) = 0;
+    // The key generation status text changed.
+    virtual void StatusTextChanged(const Phrase& text) = 0;
 
     // The random collection's 10 ms timer; each tick calls the collection's tick operation.
     virtual void StartCollectionTimer() = 0;

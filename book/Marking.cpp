@@ -118,7 +118,7 @@ ClickResult CtrlClick(KeyTree& tree, Node hit, const std::function<bool()>& ctrl
 
     if (tree.markedParent && parent != tree.markedParent) {
         if (tree.desktop)
-            Tell(*tree.desktop, Gbk("在同一父代下选择项目!"), MsgIcon::Information, MsgButtons::Ok);
+            Tell(*tree.desktop, MORVANE_TR("Book", "在同一父代下选择项目!"), MsgIcon::Information, MsgButtons::Ok);
         tree.clickedItem = Node{};
         if (ctrlHeld && !ctrlHeld())
             tree.multiSelect = false;

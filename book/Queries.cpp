@@ -261,17 +261,33 @@ int RefreshSelfHandles(Book& book, Node parent)
     return 1;
 }
 
-std::string KindLabel(std::int32_t kind)
+const KindTexts* TextsOfKind(std::int32_t kind)
 {
+    static constexpr KindTexts directory{"<目录>", MORVANE_TR("Book", "<目录>:  \"%1\" 重名"),
+                                         MORVANE_TR("Book", "确认删除选定的 <目录>: \"%1\"?")};
+    static constexpr KindTexts lock{"<锁>", MORVANE_TR("Book", "<锁>:  \"%1\" 重名"),
+                                    MORVANE_TR("Book", "确认删除选定的 <锁>: \"%1\"?")};
+    static constexpr KindTexts key{"<钥匙>", MORVANE_TR("Book", "<钥匙>:  \"%1\" 重名"),
+                                   MORVANE_TR("Book", "确认删除选定的 <钥匙>: \"%1\"?")};
+    static constexpr KindTexts signature{"<签字>", MORVANE_TR("Book", "<签字>:  \"%1\" 重名"),
+                                         MORVANE_TR("Book", "确认删除选定的 <签字>: \"%1\"?")};
+    static constexpr KindTexts police{"<警察>", MORVANE_TR("Book", "<警察>:  \"%1\" 重名"),
+                                      MORVANE_TR("Book", "确认删除选定的 <警察>: \"%1\"?")};
     switch (kind) {
     case KindCode(ItemKind::Directory):
-    case KindCode(ItemKind::AltDirectory): return Gbk("<目录>");
-    case KindCode(ItemKind::Lock): return Gbk("<锁>");
-    case KindCode(ItemKind::Key): return Gbk("<钥匙>");
-    case KindCode(ItemKind::Signature): return Gbk("<签字>");
-    case KindCode(ItemKind::Police): return Gbk("<警察>");
-    default: return std::string();
+    case KindCode(ItemKind::AltDirectory): return &directory;
+    case KindCode(ItemKind::Lock): return &lock;
+    case KindCode(ItemKind::Key): return &key;
+    case KindCode(ItemKind::Signature): return &signature;
+    case KindCode(ItemKind::Police): return &police;
+    default: return nullptr;
     }
+}
+
+std::string KindLabel(std::int32_t kind)
+{
+    const KindTexts* texts = TextsOfKind(kind);
+    return texts ? Gbk(texts->label) : std::string();
 }
 
 NameClash CheckNameClash(const Book& book, const ItemList& items, Node target)
@@ -287,12 +303,8 @@ NameClash CheckNameClash(const Book& book, const ItemList& items, Node target)
         for (Node c = book.FirstChild(target); c; c = book.NextSibling(c)) {
             if (book.Kind(c) != kind || book.Text(c) != name)
                 continue;
-            std::string label = KindLabel(kind);
-            if (label.empty()) {
-                clash.message = name;
-            } else {
-                clash.message = label + ":  \"" + name + "\"" + Gbk(" 重名");
-            }
+            const KindTexts* texts = TextsOfKind(kind);
+            clash.message = texts ? Phrase(texts->clash, {name}) : Phrase::Plain(name);
             clash.kind = kind;
             return clash;
         }

@@ -96,12 +96,18 @@ void UnmarkSubtree(Book& book, Node n);
 // Sets each child's record self to the child. 1, or -1 when the parent has no children.
 int RefreshSelfHandles(Book& book, Node parent);
 
-// Message labels of the item kinds: "<目录>", "<锁>", "<钥匙>", "<签字>", "<警察>" (GBK); ""
-// for other kinds.
+// The texts naming an item kind in messages; null for kinds without them.
+struct KindTexts {
+    const char* label;  // UTF-8: "<目录>", "<锁>", "<钥匙>", "<签字>", "<警察>"
+    Source clash;       // the name clash text; %1 the name
+    Source removal;     // the question before deleting one item; %1 the name
+};
+const KindTexts* TextsOfKind(std::int32_t kind);
+// The kind's label (GBK); "" for other kinds.
 std::string KindLabel(std::int32_t kind);
 
 struct NameClash {
-    std::string message;  // GBK; empty when there is no clash
+    Phrase message;  // empty when there is no clash
     std::int32_t kind = 0;
     bool Clashes() const { return kind != 0; }
 };

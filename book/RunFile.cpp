@@ -18,17 +18,17 @@ namespace morvane {
 
 namespace {
 
-MsgAnswer Ask(Desktop* desktop, const std::string& gbkText, MsgIcon icon, MsgButtons buttons)
+MsgAnswer Ask(Desktop* desktop, const Phrase& text, MsgIcon icon, MsgButtons buttons)
 {
     if (!desktop)
         return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No
                                                                                  : MsgAnswer::Cancel;
-    return Tell(*desktop, gbkText, icon, buttons);
+    return Tell(*desktop, text, icon, buttons);
 }
 
-void Warn(Desktop* desktop, const std::string& gbkText)
+void Warn(Desktop* desktop, const Phrase& text)
 {
-    Ask(desktop, gbkText, MsgIcon::Exclamation, MsgButtons::Ok);
+    Ask(desktop, text, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 std::optional<std::string> AskPassword(KeyTree& tree, PasswordMode mode)
@@ -132,17 +132,17 @@ bool CheckPassword(Desktop* desktop, const std::string& runPath, const std::stri
     ReadError error = ReadError::None;
     auto file = ReadWholeFile(runPath, kRunFileReadLimit, &error);
     if (!file && error == ReadError::Open) {
-        Warn(desktop, Gbk("不能打开随机数种子文件: ") + Gbk(runPath));
+        Warn(desktop, Phrase(MORVANE_TR("Book", "不能打开随机数种子文件: %1"), {Gbk(runPath)}));
         return false;
     }
     if (!file || file->size() < kMd5Size) {
-        Warn(desktop, Gbk("不能读随机数种子文件: ") + Gbk(runPath));
+        Warn(desktop, Phrase(MORVANE_TR("Book", "不能读随机数种子文件: %1"), {Gbk(runPath)}));
         return false;
     }
     const Md5Bytes d = Md5Of(password);
     if (std::memcmp(d.data(), file->data(), kMd5Size) == 0)
         return true;
-    Warn(desktop, Gbk("密码MD5验证未能通过!"));
+    Warn(desktop, MORVANE_TR("Book", "密码MD5验证未能通过!"));
     return false;
 }
 
@@ -155,7 +155,7 @@ bool StartUp(KeyTree& tree, bool* firstStart)
         *firstStart = first;
 
     if (first &&
-        Ask(tree.desktop, Gbk("确认此软件仅用于合法用途"), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        Ask(tree.desktop, MORVANE_TR("Book", "确认此软件仅用于合法用途"), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return false;
     for (;;) {
         auto entry = first ? AskNewLoginPassword(tree) : AskPassword(tree, kPasswordLogin);
@@ -182,11 +182,11 @@ bool StartUp(KeyTree& tree, bool* firstStart)
         ReadError error = ReadError::None;
         auto file = ReadWholeFile(runPath, kRunFileReadLimit, &error);
         if (!file && error == ReadError::Open) {
-            Warn(tree.desktop, Gbk("退出。由于不能打开运行文件: ") + Gbk(runPath));
+            Warn(tree.desktop, Phrase(MORVANE_TR("Book", "退出。由于不能打开运行文件: %1"), {Gbk(runPath)}));
             return false;
         }
         if (!file) {
-            Warn(tree.desktop, Gbk("不能读运行文件: ") + Gbk(runPath));
+            Warn(tree.desktop, Phrase(MORVANE_TR("Book", "不能读运行文件: %1"), {Gbk(runPath)}));
         } else {
             const RunFileFields f = ParseRunFile(*file);
             // A refused or failed load keeps the sample book and an empty book path.
@@ -195,7 +195,7 @@ bool StartUp(KeyTree& tree, bool* firstStart)
             if (f.hasSeedPath)
                 seedPath = Utf8(f.seedPath);
             else
-                Warn(tree.desktop, Gbk("运行文件内容错误!"));
+                Warn(tree.desktop, MORVANE_TR("Book", "运行文件内容错误!"));
         }
     }
     if (!seedPath.empty()) {
@@ -217,9 +217,11 @@ int WriteRunFile(KeyTree& tree)
         BuildRunFile(tree.loginPassword, Gbk(tree.bookPath), Gbk(tree.random.SeedPath()));
     const bool existed = FileExists(runPath);
     if (!existed)
-        Ask(tree.desktop, Gbk("运行文件不存在, 需要重新建立"), MsgIcon::Question, MsgButtons::Ok);
+        Ask(tree.desktop, MORVANE_TR("Book", "运行文件不存在, 需要重新建立"), MsgIcon::Question, MsgButtons::Ok);
     if (content.empty() || !WriteFileAtomically(runPath, content)) {
-        Warn(tree.desktop, Gbk(existed ? "不能写运行文件: " : "退出。由于不能建立运行文件: ") + Gbk(runPath));
+        Warn(tree.desktop, Phrase(existed ? MORVANE_TR("Book", "不能写运行文件: %1")
+                                          : MORVANE_TR("Book", "退出。由于不能建立运行文件: %1"),
+                                  {Gbk(runPath)}));
         return -1;
     }
     return 1;
@@ -242,7 +244,7 @@ int ChangeLoginPassword(KeyTree& tree)
                 continue;
             if (same)
                 break;
-            Warn(tree.desktop, Gbk("密码MD5验证未能通过!"));
+            Warn(tree.desktop, MORVANE_TR("Book", "密码MD5验证未能通过!"));
         }
     }
     auto entry = AskNewLoginPassword(tree);

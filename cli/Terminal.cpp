@@ -170,9 +170,9 @@ void InstallInterruptHandlers()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-MsgAnswer TerminalDesktop::MessageBox(const std::string& text, const std::string&, MsgIcon, MsgButtons buttons)
+MsgAnswer TerminalDesktop::MessageBox(const Phrase& text, const std::string&, MsgIcon, MsgButtons buttons)
 {
-    messages.push_back(text);
+    messages.push_back(text.Gbk());
     switch (buttons) {
     case MsgButtons::Ok:
         return MsgAnswer::Ok;
@@ -195,7 +195,7 @@ std::time_t TerminalDesktop::Now()
     return std::time(nullptr);
 }
 
-void TerminalProgress::StatusTextChanged(const std::string& text)
+void TerminalProgress::StatusTextChanged(const Phrase& text)
 {
     const std::uint64_t now = SteadyMs();
     if (shown_ && now - lastMs_ < 100)
@@ -203,7 +203,7 @@ void TerminalProgress::StatusTextChanged(const std::string& text)
     lastMs_ = now;
     shown_ = true;
     // Clears to the end of the line: the new text may be shorter.
-    (void)WriteAll(STDERR_FILENO, "\r" + Utf8(text) + "\x1b[K");
+    (void)WriteAll(STDERR_FILENO, "\r" + Utf8(text.Gbk()) + "\x1b[K");
 }
 
 void TerminalProgress::Finish()

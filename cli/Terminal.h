@@ -27,12 +27,12 @@ public:
     // Every message shown (GBK), for the command to look at.
     std::vector<std::string> messages;
 
-    MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+    MsgAnswer MessageBox(const Phrase& text, const std::string& caption, MsgIcon icon,
                          MsgButtons buttons) override;
     std::optional<std::string> AskPassword(PasswordMode, const std::string&) override { return std::nullopt; }
     std::optional<std::string> ChooseOpenFile(const FileChoice&) override { return std::nullopt; }
     std::optional<std::string> ChooseSaveFile(const FileChoice&) override { return std::nullopt; }
-    void ShowNameClash(const std::string& text, int) override { messages.push_back(text); }
+    void ShowNameClash(const Phrase& text, int) override { messages.push_back(text.Gbk()); }
     std::uint32_t TickCount() override;
     std::time_t Now() override;
     ScreenPoint CursorPos() override { return {}; }
@@ -48,7 +48,7 @@ public:
     void RepaintLine(Node) override {}
     void ProgressChanged(int) override {}
     void ActivityChanged(ActivityMode) override {}
-    void StatusTextChanged(const std::string& text) override;
+    void StatusTextChanged(const Phrase& text) override;
     void StartCollectionTimer() override {}
     void StopCollectionTimer() override {}
     // Ends the status line.

@@ -127,10 +127,10 @@ CRijndael& CRandom::Cipher()
     return *ownCipher_;
 }
 
-void CRandom::Warn(const std::string& gbkText)
+void CRandom::Warn(const Phrase& text)
 {
     if (desktop_)
-        Tell(*desktop_, gbkText, MsgIcon::Exclamation, MsgButtons::Ok);
+        Tell(*desktop_, text, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 std::string CRandom::PathText() const
@@ -226,7 +226,7 @@ int CRandom::SaveSeed()
     WriteLe32(file.data() + 4, static_cast<std::uint32_t>(cipher.size()));
     std::memcpy(file.data() + 8, cipher.data(), cipher.size());
     if (!WriteFileAtomically(seedPath_, file)) {
-        Warn(Gbk("不能打开随机数种子文件: ") + PathText());
+        Warn(Phrase(MORVANE_TR("Crypto", "不能打开随机数种子文件: %1"), {PathText()}));
         return 0;
     }
     return 1;
@@ -246,20 +246,20 @@ int CRandom::LoadSeed()
     auto file = ReadWholeFile(seedPath_, kSeedReadLimit, &error);
     if (!file) {
         if (error == ReadError::TooLarge)
-            Warn(Gbk("文件长度错误"));
+            Warn(MORVANE_TR("Crypto", "文件长度错误"));
         else
-            Warn(Gbk("不能打开随机数种子文件: ") + PathText());
+            Warn(Phrase(MORVANE_TR("Crypto", "不能打开随机数种子文件: %1"), {PathText()}));
         return 0;
     }
     if (file->size() <= kSeedMinimumSize) {
-        Warn(Gbk("文件长度错误"));
+        Warn(MORVANE_TR("Crypto", "文件长度错误"));
         return 0;
     }
     stirCount_ = static_cast<std::int32_t>(ReadLe32(file->data()));
     const std::uint32_t cipherLen = ReadLe32(file->data() + 4);
     if (cipherLen > file->size() - 8) {
         // Damaged: the recorded length runs past the file's end.
-        Warn(Gbk("文件长度错误"));
+        Warn(MORVANE_TR("Crypto", "文件长度错误"));
         return 0;
     }
     // Read in place: a copy of the password would linger in freed memory.
@@ -272,13 +272,13 @@ int CRandom::LoadSeed()
         return 0;
     int result = 1;
     if (plain.size() != kSeedPlainSize) {
-        Warn(Gbk("不能解密随机数种子文件: ") + PathText());
+        Warn(Phrase(MORVANE_TR("Crypto", "不能解密随机数种子文件: %1"), {PathText()}));
         result = 0;
     } else {
         std::uint8_t d[kMd5Size];
         Md5Digest(plain.data(), kPoolSize, d);
         if (std::memcmp(d, plain.data() + kPoolSize, kMd5Size) != 0) {
-            Warn(Gbk("随机数种子文件MD5验证未能通过!"));
+            Warn(MORVANE_TR("Crypto", "随机数种子文件MD5验证未能通过!"));
             result = 0;
         } else {
             std::memcpy(pool_.data(), plain.data(), kPoolSize);
@@ -290,7 +290,7 @@ int CRandom::LoadSeed()
 int CRandom::RecordCollection()
 {
     if (!FileExists(seedPath_)) {
-        Warn(Gbk("无随机数种子文件: ") + PathText());
+        Warn(Phrase(MORVANE_TR("Crypto", "无随机数种子文件: %1"), {PathText()}));
         return 0;
     }
     // Rewriting the whole file keeps it loadable and stores the newly stirred pool with the count.

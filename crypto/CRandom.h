@@ -91,7 +91,7 @@ public:
     void SetPool(const std::array<std::uint8_t, kPoolSize>& pool) { pool_ = pool; }
 
 private:
-    void Warn(const std::string& gbkText);
+    void Warn(const Phrase& text);
     [[nodiscard]] std::string PathText() const;  // the seed path in GBK, for messages
     CRijndael& Cipher();
 

@@ -96,26 +96,22 @@ bool ReframeOnResize(const KeyTree& tree, bool isInputBox, bool programSet)
 const std::vector<BoxMenuEntry>& BoxMenu()
 {
     static const std::vector<BoxMenuEntry> menu = [] {
-        const std::pair<BoxCommand, const char*> items[] = {
-            {BoxCommand::Undo, "UnDo"},
-            {BoxCommand::Separator, ""},
-            {BoxCommand::Copy, "复    制"},
-            {BoxCommand::Cut, "剪    切"},
-            {BoxCommand::Delete, "删    除"},
-            {BoxCommand::Separator, ""},
-            {BoxCommand::CopyAll, "复制全文"},
-            {BoxCommand::CutAll, "剪切全文"},
-            {BoxCommand::DeleteAll, "删除全文"},
-            {BoxCommand::Separator, ""},
-            {BoxCommand::SelectAll, "全    选"},
-            {BoxCommand::Separator, ""},
-            {BoxCommand::Paste, "粘    贴"},
-            {BoxCommand::PasteReplace, "粘贴并删除原文"},
+        return std::vector<BoxMenuEntry>{
+            {BoxCommand::Undo, MORVANE_TR("Message", "UnDo")},
+            {BoxCommand::Separator, {}},
+            {BoxCommand::Copy, MORVANE_TR("Message", "复    制")},
+            {BoxCommand::Cut, MORVANE_TR("Message", "剪    切")},
+            {BoxCommand::Delete, MORVANE_TR("Message", "删    除")},
+            {BoxCommand::Separator, {}},
+            {BoxCommand::CopyAll, MORVANE_TR("Message", "复制全文")},
+            {BoxCommand::CutAll, MORVANE_TR("Message", "剪切全文")},
+            {BoxCommand::DeleteAll, MORVANE_TR("Message", "删除全文")},
+            {BoxCommand::Separator, {}},
+            {BoxCommand::SelectAll, MORVANE_TR("Message", "全    选")},
+            {BoxCommand::Separator, {}},
+            {BoxCommand::Paste, MORVANE_TR("Message", "粘    贴")},
+            {BoxCommand::PasteReplace, MORVANE_TR("Message", "粘贴并删除原文")},
         };
-        std::vector<BoxMenuEntry> out;
-        for (const auto& [command, label] : items)
-            out.push_back({command, Gbk(label)});
-        return out;
     }();
     return menu;
 }
@@ -163,15 +159,20 @@ std::size_t GbkCharStart(std::string_view text, std::size_t offset)
     return i;
 }
 
-std::string StrengthEntry(int index)
+Source StrengthChoice(int index)
 {
     switch (index) {
-    case 0: return Gbk("弱    512 Bits");
-    case 1: return Gbk("中   1024 Bits");
-    case 2: return Gbk("强   2048 Bits");
-    case 3: return Gbk("超强 4096 Bits");
-    default: return std::string();
+    case 0: return MORVANE_TR("Message", "弱    512 Bits");
+    case 1: return MORVANE_TR("Message", "中   1024 Bits");
+    case 2: return MORVANE_TR("Message", "强   2048 Bits");
+    case 3: return MORVANE_TR("Message", "超强 4096 Bits");
+    default: return Source{};
     }
+}
+
+std::string StrengthEntry(int index)
+{
+    return Gbk(StrengthChoice(index).text);
 }
 
 int StrengthIndex(std::string_view value)
@@ -201,7 +202,7 @@ StrengthChange ChangeStrength(KeyTree& tree, int index, int remembered)
         return StrengthChange::Ignored;
 
     if (index != remembered) {
-        if (!tree.desktop || Tell(*tree.desktop, Gbk("改变加密强度, 密钥数据将作废, 继续吗?"), MsgIcon::Question,
+        if (!tree.desktop || Tell(*tree.desktop, MORVANE_TR("Message", "改变加密强度, 密钥数据将作废, 继续吗?"), MsgIcon::Question,
                                   MsgButtons::OkCancel) != MsgAnswer::Ok)
             return StrengthChange::Cancelled;
         const Node record = book.Parent(line);

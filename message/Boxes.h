@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Phrase.h"
+
 namespace morvane {
 
 class KeyTree;
@@ -53,7 +55,7 @@ enum class BoxCommand : int {
 
 struct BoxMenuEntry {
     BoxCommand command;
-    std::string label;  // GBK; empty for a separator
+    Source label;  // empty for a separator
 };
 
 // The context menu in order, separators included.
@@ -66,7 +68,9 @@ bool BoxCommandEnabled(BoxCommand command, bool clipboardHasText, bool hasSelect
 // beyond it), so that a byte range can be turned into characters.
 std::size_t GbkCharStart(std::string_view text, std::size_t offset);
 
-// The strength selector's entries (GBK), index 0..3: 512, 1024, 2048, 4096 bits.
+// The strength selector's entries, index 0..3: 512, 1024, 2048, 4096 bits; empty for another
+// index. StrengthEntry is the Chinese text (GBK), as it is also written into a record.
+Source StrengthChoice(int index);
 std::string StrengthEntry(int index);
 // The entry index for a strength value: the number its digits before the first 'B' form;
 // -1 for a number that is not 512, 1024, 2048 or 4096.

@@ -73,11 +73,11 @@ int DescribeActionLine(KeyTree& tree, Node record, LineDisplay& display)
     }
     const std::int32_t kind = tree.book.Kind(record);
     if (kind == KindCode(ItemKind::Lock)) {
-        display.button1Label = Gbk("加 密");
-        display.button2Label = Gbk("签字后加密");
-        display.checkLabel = Gbk("单步运算");
+        display.button1Label = MORVANE_TR("Message", "加 密");
+        display.button2Label = MORVANE_TR("Message", "签字后加密");
+        display.checkLabel = MORVANE_TR("Message", "单步运算");
     } else if (kind == KindCode(ItemKind::Key)) {
-        display.button1Label = Gbk("解 密");
+        display.button1Label = MORVANE_TR("Message", "解 密");
         display.button2Enabled = false;
         display.checkEnabled = false;
     } else {
@@ -141,9 +141,9 @@ int DescribeLine(KeyTree& tree, Node p, int columns, LineDisplay& display)
     // before it.
     tree.clickedItem = Node{};
     tree.clickedLineText = book.Text(p);
-    display.button1Label.clear();
-    display.button2Label.clear();
-    display.checkLabel.clear();
+    display.button1Label = Phrase();
+    display.button2Label = Phrase();
+    display.checkLabel = Phrase();
     display.input.secret = display.output.secret = IsSecretLine(book, p);
 
     const std::int32_t kind = book.Kind(p);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Phrase.h"
+
 namespace morvane {
 
 // One of the two text boxes. Text, selection and enabled flag are what a visible box shows; a
@@ -26,9 +28,9 @@ struct BoxDisplay {
 inline constexpr int kStrengthEntries = 4;
 
 struct LineDisplay {
-    // Operation button 1, button 2 and the single-step check box: label (GBK, empty draws no
-    // text) and enabled flag.
-    std::string button1Label, button2Label, checkLabel;
+    // Operation button 1, button 2 and the single-step check box: label (empty draws no text)
+    // and enabled flag.
+    Phrase button1Label, button2Label, checkLabel;
     bool button1Enabled = false, button2Enabled = false, checkEnabled = false;
 
     BoxDisplay input;   // the input box (role 4)

@@ -23,8 +23,10 @@ OperationButtons ToggleSingleStep(KeyTree& tree);
 
 // Operation button 1 (sign 0) or 2 (sign 1) on the tree's marked parent, the lock or key
 // whose action line was clicked: one single-step press when the box is ticked and the record
-// is a lock, the protect command otherwise. Returns what the command returned (1, or -1 on a
-// failure without a message); -1 without a marked parent.
+// is a lock, the protect command otherwise. A text to encrypt that holds a control character
+// (other than tab, CR, LF) or bytes that are no GB18030 is refused with a message, nothing
+// written. Returns what the command returned (1, or -1 on a failure without a message); 1
+// after a refusal; -1 without a marked parent.
 [[nodiscard]] int RunOperation(KeyTree& tree, int sign);
 
 }  // namespace morvane

@@ -25,7 +25,7 @@ namespace morvane {
 
 namespace {
 
-void Inform(KeyTree& tree, const std::string& text, MsgIcon icon)
+void Inform(KeyTree& tree, const Phrase& text, MsgIcon icon)
 {
     if (tree.desktop)
         Tell(*tree.desktop, text, icon);
@@ -110,13 +110,11 @@ int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node rec
         found = child;
     }
     if (count != 1) {
-        std::string text;
-        if (kind == kPartnerLock)
-            text = Gbk("内容已被签字, 要求同一目录下必须有MD5值匹配的唯一 <锁> 项目!") + Gbk(" 但现在匹配的 <锁> 项目有 <") +
-                   std::to_string(count) + Gbk("> 项。");
-        else
-            text = Gbk("若要签字, 要求同一目录下必须有唯一 <钥匙> 项目!") + std::to_string(count);
-        Inform(tree, text, MsgIcon::Exclamation);
+        const Source text =
+            kind == kPartnerLock
+                ? MORVANE_TR("Message", "内容已被签字, 要求同一目录下必须有MD5值匹配的唯一 <锁> 项目! 但现在匹配的 <锁> 项目有 <%1> 项。")
+                : MORVANE_TR("Message", "若要签字, 要求同一目录下必须有唯一 <钥匙> 项目!%1");
+        Inform(tree, Phrase(text, {std::to_string(count)}), MsgIcon::Exclamation);
         return 1;
     }
 
@@ -124,7 +122,9 @@ int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node rec
     if (LoadKey(tree.engine[1], complete, tree, found) != 1)
         return -1;
     if (!complete) {
-        Inform(tree, Gbk(kind == kPartnerLock ? "对方的公布的锁数据不完整!" : "自己的私钥数据不完整!"),
+        Inform(tree,
+               kind == kPartnerLock ? MORVANE_TR("Message", "对方的公布的锁数据不完整!")
+                                    : MORVANE_TR("Message", "自己的私钥数据不完整!"),
                MsgIcon::Exclamation);
         RedisplayLine(tree, InputLine(book, record));
         return 1;
@@ -253,11 +253,12 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
 
     const std::int32_t kind = book.Kind(record);
     const bool isLock = kind == KindCode(ItemKind::Lock);
-    std::string caption;
+    // The closing message; %1 the seconds taken (and first the signer for a verified text).
+    Source done;
     if (isLock)
-        caption = Gbk(sign == 1 ? "签字并加密" : "加密");
+        done = sign == 1 ? MORVANE_TR("Message", "签字并加密完成! 用时 %1 秒") : MORVANE_TR("Message", "加密完成! 用时 %1 秒");
     else if (kind == KindCode(ItemKind::Key))
-        caption = Gbk("解密");
+        done = MORVANE_TR("Message", "解密完成! 用时 %1 秒");
     else
         return -1;
 
@@ -265,7 +266,7 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
     if (GetField(book, record, KindCode(ItemKind::InputField), input) != 1)
         return -1;
     if (input.value.empty()) {
-        Inform(tree, Gbk("输入不能为空"), MsgIcon::Information);
+        Inform(tree, MORVANE_TR("Message", "输入不能为空"), MsgIcon::Information);
         result = -1;
         RedisplayLine(tree, clicked);
         return -1;
@@ -277,7 +278,7 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
     if (LoadKey(tree.engine[0], complete, tree, record) != 1 || complete != 1)
         return -1;
     const std::uint32_t start = Ticks(tree);
-    std::string prefix;
+    std::vector<std::string> doneArgs;
     std::string text;
     Node signer;
 
@@ -311,12 +312,13 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
         case OpenVerdict::Unsigned:
             break;
         case OpenVerdict::Good:
-            prefix = " <" + book.Text(opened.signer) + Gbk("> 的签字通过验证, ");
+            done = MORVANE_TR("Message", " <%1> 的签字通过验证, 解密完成! 用时 %2 秒");
+            doneArgs.push_back(book.Text(opened.signer));
             break;
         case OpenVerdict::NoSigner:
             return 1;
         case OpenVerdict::NotText:
-            Inform(tree, Gbk("解密结果含有零字节, 不是有效的文本, 解密失败!"), MsgIcon::Exclamation);
+            Inform(tree, MORVANE_TR("Message", "解密结果含有零字节, 不是有效的文本, 解密失败!"), MsgIcon::Exclamation);
             return 1;
         case OpenVerdict::NotArmored:
         case OpenVerdict::NotForKey:
@@ -335,7 +337,8 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
         DisplayLine(tree, output.node);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", elapsed / 1000.0);
-    Inform(tree, prefix + caption + Gbk("完成! 用时 ") + seconds + Gbk(" 秒"), MsgIcon::Information);
+    doneArgs.emplace_back(seconds);
+    Inform(tree, Phrase(done, std::move(doneArgs)), MsgIcon::Information);
     NotifyActivity(tree, kActivityIdle);
 
     const std::string now = NowText(tree);

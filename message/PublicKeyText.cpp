@@ -119,22 +119,22 @@ void ExportPublicKey(KeyTree& tree)
         record = book.Parent(record);
     if (book.Kind(record) != KindCode(ItemKind::Key))
         return;
-    auto inform = [&](const char* utf8) {
+    auto inform = [&](Source text) {
         if (tree.desktop)
-            Tell(*tree.desktop, Gbk(utf8), MsgIcon::Information);
+            Tell(*tree.desktop, text, MsgIcon::Information);
     };
     int complete = 0;
     if (CheckKey(engine, complete, tree, record) != 1)
         return;
     if (complete != 1) {
-        inform("密码数据不完整, 无法输出公钥!");
+        inform(MORVANE_TR("Message", "密码数据不完整, 无法输出公钥!"));
         return;
     }
     int failed = 0;
     if (engine.SelfTest(failed) != 1)
         return;
     if (failed != 0) {
-        inform("密码数据不能正确加解密, 重新生成密钥与公钥!");
+        inform(MORVANE_TR("Message", "密码数据不能正确加解密, 重新生成密钥与公钥!"));
         return;
     }
     FieldLine n, e;
@@ -144,7 +144,7 @@ void ExportPublicKey(KeyTree& tree)
     if (SetField(book, record, KindCode(ItemKind::OutputField), BuildPublicKeyText(n.value, e.value)) != 1)
         return;
     DisplayLine(tree, FindChildByKind(book, record, ItemKind::OutputField));
-    inform("输出公钥OK!");
+    inform(MORVANE_TR("Message", "输出公钥OK!"));
 }
 
 bool ImportPublicKey(KeyTree& tree, const std::string& text)
@@ -164,7 +164,7 @@ bool ImportPublicKey(KeyTree& tree, const std::string& text)
 
     MsgAnswer answer = MsgAnswer::Cancel;
     if (tree.desktop)
-        answer = Tell(*tree.desktop, Gbk("发现新公钥, 替换原有公钥吗?"), MsgIcon::Question, MsgButtons::OkCancel);
+        answer = Tell(*tree.desktop, MORVANE_TR("Message", "发现新公钥, 替换原有公钥吗?"), MsgIcon::Question, MsgButtons::OkCancel);
     // The box's change has not been written through; keep the clicked line as it was shown.
     if (clicked && !tree.clickedLineText.empty())
         book.SetText(clicked, tree.clickedLineText);

@@ -23,7 +23,7 @@ namespace morvane {
 
 namespace {
 
-void Inform(KeyTree& tree, const std::string& text)
+void Inform(KeyTree& tree, const Phrase& text)
 {
     if (tree.desktop)
         Tell(*tree.desktop, text, MsgIcon::Information);
@@ -217,7 +217,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result)
         if (GetField(book, record, KindCode(ItemKind::InputField), in) != 1)
             return abandon();
         if (in.value.empty()) {
-            Inform(tree, Gbk("输入不能为空"));
+            Inform(tree, MORVANE_TR("Message", "输入不能为空"));
             result = -1;
             abandon();
             RedisplayLine(tree, clicked);
@@ -259,7 +259,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result)
         return -1;
 
     bool signEnded = false;
-    std::string message;
+    Phrase message;
     if (c.signSerial >= 0) {
         tree.markedParent = c.key;
         const int stepped = StepBlock(tree, *c.signEngine);
@@ -273,7 +273,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result)
             return 1;
         }
         signEnded = true;
-        message = Gbk("单步签字完成!继续按键进行单步加密");
+        message = MORVANE_TR("Message", "单步签字完成!继续按键进行单步加密");
         tree.markedParent = c.lock;
     } else if (c.encryptSerial >= 0) {
         tree.markedParent = c.lock;
@@ -285,7 +285,7 @@ int StepCommand(KeyTree& tree, Node record, int sign, int& result)
             guard.Finish();
             return 1;
         }
-        message = Gbk(c.sign == 1 ? "单步签字并加密完成!" : "单步加密完成!");
+        message = c.sign == 1 ? MORVANE_TR("Message", "单步签字并加密完成!") : MORVANE_TR("Message", "单步加密完成!");
     } else {
         ResetStep(c);
         return -1;

@@ -1,13 +1,16 @@
 #pragma once
 // The desktop services the program's commands use: every word to and from the user and every
 // reading of the clock or the mouse goes through here, so that commands run headless in tests.
-// Texts are GBK bytes; file system paths are native (UTF-8) strings.
+// Shown texts are Phrases (the window translates them); file system paths are native (UTF-8)
+// strings.
 
 #include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Phrase.h"
 
 namespace morvane {
 
@@ -25,9 +28,9 @@ enum PasswordMode : int {
 
 // One entry of a file chooser's type list.
 struct FileFilter {
-    std::string label;     // GBK, e.g. "Book Files (*.Bk)"
+    Phrase label;          // e.g. "Book Files (*.Bk)"
     std::string patterns;  // blank-separated wildcards, e.g. "*.Bk"
-    bool operator==(const FileFilter&) const = default;
+    bool operator==(const FileFilter& o) const { return label.Gbk() == o.label.Gbk() && patterns == o.patterns; }
 };
 
 // What a file chooser starts from. Paths are native strings.
@@ -49,7 +52,7 @@ public:
     virtual ~Desktop() = default;
 
     // A modal message box. Caption is usually "Morvane".
-    virtual MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+    virtual MsgAnswer MessageBox(const Phrase& text, const std::string& caption, MsgIcon icon,
                                  MsgButtons buttons) = 0;
     // The password dialog; nullopt when cancelled.
     virtual std::optional<std::string> AskPassword(PasswordMode mode, const std::string& preset) = 0;
@@ -57,7 +60,7 @@ public:
     virtual std::optional<std::string> ChooseOpenFile(const FileChoice& choice) = 0;
     virtual std::optional<std::string> ChooseSaveFile(const FileChoice& choice) = 0;
     // The name clash warning for a pasted item: text and the clashing item's kind code.
-    virtual void ShowNameClash(const std::string& text, int kind) = 0;
+    virtual void ShowNameClash(const Phrase& text, int kind) = 0;
 
     // Milliseconds since some fixed moment; wraps like a 32-bit tick count.
     virtual std::uint32_t TickCount() = 0;
@@ -70,7 +73,7 @@ public:
 };
 
 // Shorthand for the common "Morvane"-captioned box.
-inline MsgAnswer Tell(Desktop& d, const std::string& text, MsgIcon icon = MsgIcon::Exclamation,
+inline MsgAnswer Tell(Desktop& d, const Phrase& text, MsgIcon icon = MsgIcon::Exclamation,
                       MsgButtons buttons = MsgButtons::Ok)
 {
     return d.MessageBox(text, "Morvane", icon, buttons);

@@ -57,7 +57,7 @@ TEST_F(BookFile, NewBookSavesAndReopens)
     EXPECT_EQ(desk.saveRequests[0].defaultName, "新建密码通讯簿.Bk");
     EXPECT_EQ(desk.saveRequests[0].initialDir, ProgramDir());
     EXPECT_EQ(desk.saveRequests[0].filters,
-              (std::vector<FileFilter>{{"Book Files (*.Bk)", "*.Bk"}, {"All Files (*.*)", "*.*"}}));
+              (std::vector<FileFilter>{{Phrase::Plain("Book Files (*.Bk)"), "*.Bk"}, {Phrase::Plain("All Files (*.*)"), "*.*"}}));
     EXPECT_EQ(tree.bookPath, path);
     EXPECT_EQ(tree.bookPassword, "secret");
 
@@ -131,7 +131,7 @@ TEST_F(BookFile, PasswordLoopAndOpenCommand)
     EXPECT_EQ(desk.openRequests[0].initialDir, "");  // folder of "/old.Bk"
     EXPECT_EQ(desk.openRequests[0].defaultName, "*.Bk");
     EXPECT_EQ(desk.openRequests[0].filters,
-              (std::vector<FileFilter>{{"Book Files (*.Bk)", "*.Bk"}, {"All Files (*.*)", "*.*"}}));
+              (std::vector<FileFilter>{{Phrase::Plain("Book Files (*.Bk)"), "*.Bk"}, {Phrase::Plain("All Files (*.*)"), "*.*"}}));
     ASSERT_EQ(desk.passwordRequests.size(), 2u);
     EXPECT_EQ(desk.passwordRequests[1], std::make_pair(kPasswordBook, std::string()));
 

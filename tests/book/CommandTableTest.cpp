@@ -8,6 +8,7 @@
 #include "book/CommandTable.h"
 #include "book/ContextMenu.h"
 #include "platform/Text.h"
+#include "support/PhraseTesting.h"
 
 using namespace morvane;
 
@@ -25,7 +26,7 @@ TEST(CommandTable, MatchesTheMenuLayout)
     std::string sortMenu;
     for (const MenuLine& line : ContextMenuLayout()) {
         if (line.id == kMenuSubmenuBegin)
-            sortMenu = line.label;
+            sortMenu = line.label.Gbk();
         if (line.id <= 0)
             continue;
         EXPECT_TRUE(inMenu.insert(line.id).second) << "twice in the menu: " << line.id;

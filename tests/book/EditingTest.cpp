@@ -16,6 +16,7 @@
 #include "platform/Text.h"
 #include "EditingTesting.h"
 #include "support/BookTesting.h"
+#include "support/PhraseTesting.h"
 #include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 

@@ -13,6 +13,7 @@
 #include "crypto/CRSA.h"
 #include "platform/Text.h"
 #include "support/LcgSource.h"
+#include "support/PhraseTesting.h"
 #include "support/RecordingView.h"
 #include "support/ScriptedDesktop.h"
 

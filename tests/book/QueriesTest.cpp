@@ -6,6 +6,7 @@
 #include "book/Queries.h"
 #include "book/Records.h"
 #include "platform/Text.h"
+#include "support/PhraseTesting.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace morvane;

@@ -9,6 +9,7 @@
 #include "message/Boxes.h"
 #include "message/Display.h"
 #include "platform/Text.h"
+#include "support/PhraseTesting.h"
 
 using namespace morvane;
 
@@ -36,6 +37,7 @@ struct Window {
     Node Line(Node record, ItemKind kind) const { return FindChildByKind(mb.tree.book, record, kind); }
     Node Row(Node record, ItemKind group, ItemKind row) const { return Line(Line(record, group), row); }
     std::string Utf(const std::string& gbk) const { return Utf8(gbk); }
+    std::string Utf(const Phrase& text) const { return Utf8(text); }
 };
 
 }  // namespace
@@ -120,7 +122,7 @@ TEST(Display, DirectoryAfterAnActionLine)
 
     ASSERT_EQ(w.Show(dir), 0);
     EXPECT_FALSE(w.display.button1Enabled || w.display.button2Enabled || w.display.checkEnabled);
-    EXPECT_EQ(w.display.button1Label + w.display.button2Label + w.display.checkLabel, "");
+    EXPECT_EQ(w.display.button1Label.Gbk() + w.display.button2Label.Gbk() + w.display.checkLabel.Gbk(), "");
     // The whole name, not the tree's cut label.
     EXPECT_EQ(w.Utf(w.display.input.text), longName);
     EXPECT_EQ(w.Utf(w.mb.tree.clickedLineText), longName);

@@ -55,3 +55,31 @@ TEST(Operation, RunsStepOnlyForATickedLock)
     EXPECT_FALSE(mb.tree.step.active);
     EXPECT_EQ(mb.Output(key), text);
 }
+
+// A pasted text with a control character would be refused as no text by the receiver: it is
+// not encrypted, whether at once or step by step, and the box keeps it for mending.
+TEST(Operation, RefusesToEncryptControlCharacters)
+{
+    MessageBook mb;
+    const Node lock = mb.AddLock(mb.dir, "对方", KeyOf(512, 0));
+    for (bool step : {false, true}) {
+        for (const std::string& text : {Gbk("你好\x01"), std::string("ab\x1b[31m"), std::string("\x81\x30")}) {
+            mb.desktop.messages.clear();
+            ASSERT_TRUE(mb.Click(lock));
+            mb.SetInput(lock, text);
+            mb.tree.singleStep = step;
+            EXPECT_EQ(RunOperation(mb.tree, 0), 1);
+            EXPECT_EQ(mb.desktop.MessageTexts(), std::vector<std::string>{"输入含有控制字符或 GBK 以外的字符, 不能加密!"});
+            EXPECT_EQ(mb.desktop.messages.back().icon, MsgIcon::Information);
+            EXPECT_FALSE(mb.tree.step.active);
+            EXPECT_EQ(mb.Output(lock), "");
+            EXPECT_EQ(mb.Field(lock, ItemKind::InputField), text);
+        }
+    }
+    // Tabs, line breaks and characters only GB18030 holds open as text, and are sent.
+    mb.tree.singleStep = false;
+    ASSERT_TRUE(mb.Click(lock));
+    mb.SetInput(lock, Gbk("a\tb\r\n😀"));
+    EXPECT_EQ(RunOperation(mb.tree, 0), 1);
+    EXPECT_NE(mb.Output(lock), "");
+}

@@ -23,9 +23,9 @@ void RecordingView::ActivityChanged(ActivityMode mode)
     activities.push_back(mode);
 }
 
-void RecordingView::StatusTextChanged(const std::string& text)
+void RecordingView::StatusTextChanged(const Phrase& text)
 {
-    statusTexts.push_back(text);
+    statusTexts.push_back(text.Gbk());
 }
 
 void RecordingView::StartCollectionTimer()

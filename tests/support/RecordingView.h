@@ -31,7 +31,7 @@ public:
     void RepaintLine(Node line) override;
     void ProgressChanged(int percent) override;
     void ActivityChanged(ActivityMode mode) override;
-    void StatusTextChanged(const std::string& text) override;
+    void StatusTextChanged(const Phrase& text) override;
     void StartCollectionTimer() override;
     void StopCollectionTimer() override;
 };

@@ -9,10 +9,10 @@ std::string ShownMessage::Utf8Text() const
     return Utf8(text);
 }
 
-MsgAnswer ScriptedDesktop::MessageBox(const std::string& text, const std::string& caption,
-                                      MsgIcon icon, MsgButtons buttons)
+MsgAnswer ScriptedDesktop::MessageBox(const Phrase& text, const std::string& caption, MsgIcon icon,
+                                      MsgButtons buttons)
 {
-    messages.push_back({text, caption, icon, buttons});
+    messages.push_back({text.Gbk(), caption, icon, buttons});
     if (!answers.empty()) {
         MsgAnswer a = answers.front();
         answers.pop_front();
@@ -57,9 +57,9 @@ std::optional<std::string> ScriptedDesktop::ChooseSaveFile(const FileChoice& cho
     return Take(savePaths);
 }
 
-void ScriptedDesktop::ShowNameClash(const std::string& text, int kind)
+void ScriptedDesktop::ShowNameClash(const Phrase& text, int kind)
 {
-    nameClashes.emplace_back(text, kind);
+    nameClashes.emplace_back(text.Gbk(), kind);
 }
 
 std::uint32_t ScriptedDesktop::TickCount()

@@ -51,12 +51,12 @@ public:
     bool closePending = false;
     std::function<void()> onPump;
 
-    MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+    MsgAnswer MessageBox(const Phrase& text, const std::string& caption, MsgIcon icon,
                          MsgButtons buttons) override;
     std::optional<std::string> AskPassword(PasswordMode mode, const std::string& preset) override;
     std::optional<std::string> ChooseOpenFile(const FileChoice& choice) override;
     std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
-    void ShowNameClash(const std::string& text, int kind) override;
+    void ShowNameClash(const Phrase& text, int kind) override;
     std::uint32_t TickCount() override;
     std::time_t Now() override;
     ScreenPoint CursorPos() override;

@@ -67,7 +67,7 @@ public:
     void RepaintLine(Node) override {}
     void ProgressChanged(int) override {}
     void ActivityChanged(ActivityMode) override {}
-    void StatusTextChanged(const std::string&) override {}
+    void StatusTextChanged(const Phrase&) override {}
     void StartCollectionTimer() override {}
     void StopCollectionTimer() override {}
     Node Line(Node record, ItemKind kind) const { return FindChildByKind(tree.book, record, kind); }

@@ -98,7 +98,7 @@ TEST(DialogAccess, EveryControlIsNamedAndReachable)
         clash = Unnamed(d);
         d->close();
     });
-    desktop.ShowNameClash("x", KindCode(ItemKind::Key));
+    desktop.ShowNameClash(Phrase::Plain("x"), KindCode(ItemKind::Key));
     EXPECT_EQ(clash, "") << "name clash";
 }
 

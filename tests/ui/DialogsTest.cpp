@@ -219,7 +219,7 @@ TEST_F(DialogsTest, NameClashBoxAndAboutBox)
         icon = !d->iconLabel()->pixmap().isNull();
         d->accept();
     });
-    desktop.ShowNameClash(message, KindCode(ItemKind::Key));
+    desktop.ShowNameClash(Phrase::Plain(message), KindCode(ItemKind::Key));
     EXPECT_EQ(caption, U("重名警告!"));
     EXPECT_EQ(text, ToQt(message));
     EXPECT_TRUE(icon);

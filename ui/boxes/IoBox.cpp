@@ -163,7 +163,7 @@ QMenu* IoBox::CreateBoxMenu(QWidget* parent)
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(ToQt(entry.label));
+        QAction* action = menu->addAction(Tr(entry.label));
         const int command = static_cast<int>(entry.command);
         action->setData(command);
         action->setEnabled(BoxCommandEnabled(entry.command, clipboard, selection, undo));

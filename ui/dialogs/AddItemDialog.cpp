@@ -182,7 +182,7 @@ void AddItemDialog::StartTyping()
 
 void AddItemDialog::Sync()
 {
-    const QString name = ToQt(form_.name);
+    const QString name = Tr(form_.ShownName());
     if (name_->text() != name)
         name_->setText(name);
 
@@ -207,7 +207,7 @@ void AddItemDialog::Sync()
         button->setChecked(form_.kindMask == mask);
     }
     ok_->setEnabled(form_.okEnabled);
-    status_->setText(ToQt(form_.status));
+    status_->setText(Tr(form_.status));
 }
 
 }  // namespace morvane

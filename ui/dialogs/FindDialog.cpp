@@ -157,7 +157,7 @@ void FindDialog::Sync()
         (session_.nextEnabled ? next_ : search_)->setFocus();
     previous_->setEnabled(session_.previousEnabled);
     next_->setEnabled(session_.nextEnabled);
-    status_->setText(ToQt(session_.status));
+    status_->setText(Tr(session_.status));
 }
 
 }  // namespace morvane

@@ -143,7 +143,7 @@ void IdleLock::Run()
         Wipe(*entry);
         if (right)
             break;
-        Tell(desktop_, Gbk("密码MD5验证未能通过!"));
+        Tell(desktop_, Phrase::Plain(Gbk("密码MD5验证未能通过!")));
         Pause(retryDelay_);
         if (!window_.isVisible())
             return;

@@ -223,7 +223,7 @@ bool& MainWindow::Enabled(Element e)
 
 QString MainWindow::Label(Element e) const
 {
-    return ToQt(e == shell::kButton1 ? display_.button1Label
+    return Tr(e == shell::kButton1 ? display_.button1Label
               : e == shell::kButton2 ? display_.button2Label
                                      : display_.checkLabel);
 }
@@ -341,9 +341,9 @@ void MainWindow::ActivityChanged(ActivityMode mode)
     SyncFocusPlaces();
 }
 
-void MainWindow::StatusTextChanged(const std::string& text)
+void MainWindow::StatusTextChanged(const Phrase& text)
 {
-    statusText_ = ToQt(text);
+    statusText_ = Tr(text);
     const shell::Rect next = shell::StatusRect(layout_.client, Measure(skin::StandardFont(12), statusText_));
     const shell::Rect dirty = shell::Union(statusRect_.Grown(1), next.Grown(1));
     statusRect_ = next;
@@ -489,9 +489,9 @@ void MainWindow::PaintSkin(QPainter& p)
     p.drawText(ToQ(l.title), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, TitleText());
     p.setFont(small);
     p.drawText(ToQ(l.bookName), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, BookNameShown());
-    DrawLabel(p, l.button1, ToQt(d.button1Label), shell::kButton1, d.button1Enabled);
-    DrawLabel(p, l.button2, ToQt(d.button2Label), shell::kButton2, d.button2Enabled);
-    DrawLabel(p, l.checkLabel, ToQt(d.checkLabel), shell::kCheckBox, d.checkEnabled);
+    DrawLabel(p, l.button1, Tr(d.button1Label), shell::kButton1, d.button1Enabled);
+    DrawLabel(p, l.button2, Tr(d.button2Label), shell::kButton2, d.button2Enabled);
+    DrawLabel(p, l.checkLabel, Tr(d.checkLabel), shell::kCheckBox, d.checkEnabled);
 
     // The keyboard focus: a dotted frame round the focused control, in the labels' blue on the
     // light tool band and in white on the dark header and status bar.
@@ -613,7 +613,7 @@ void MainWindow::Click(Element e)
 {
     switch (e) {
     case shell::kLink:
-        if (Tell(desktop_, Gbk("访问软件主站，确定吗？"), MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok)
+        if (Tell(desktop_, Phrase::Plain(Gbk("访问软件主站，确定吗？")), MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok)
             QDesktopServices::openUrl(QUrl(QStringLiteral(MORVANE_HOME_PAGE)));
         break;
     case shell::kMaximise:
@@ -958,7 +958,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 bool MainWindow::RunCloseSequence()
 {
     inCloseSequence_ = true;
-    const bool quit = Tell(desktop_, Gbk("确认退出吗?"), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+    const bool quit = Tell(desktop_, Phrase::Plain(Gbk("确认退出吗?")), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
     if (quit) {
         StopCollectionTimer();
         (void)SaveAtExit(tree_);  // a failed save was told; the user chose to quit

@@ -34,12 +34,12 @@ QWidget* QtDesktop::DialogParent() const
     return window_ && window_->isVisible() ? window_.data() : nullptr;
 }
 
-MsgAnswer QtDesktop::MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+MsgAnswer QtDesktop::MessageBox(const Phrase& text, const std::string& caption, MsgIcon icon,
                                 MsgButtons buttons)
 {
     QMessageBox box(DialogParent());
     box.setWindowTitle(ToQt(caption));
-    box.setText(ToQt(text));
+    box.setText(Tr(text));
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
@@ -97,7 +97,7 @@ QStringList QtDesktop::NameFilters(const std::vector<FileFilter>& filters)
         // "*.*" asked for every file on the old system; here it would miss names without a dot.
         patterns.replace(QLatin1String("*.*"), QLatin1String("*"));
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        QString shown = ToQt(f.label);
+        QString shown = Tr(f.label);
         const qsizetype open = shown.indexOf(QLatin1Char('('));
         if (open >= 0)
             shown.truncate(open);
@@ -134,9 +134,9 @@ std::optional<std::string> QtDesktop::ChooseSaveFile(const FileChoice& choice)
     return ChooseFile(choice, true);
 }
 
-void QtDesktop::ShowNameClash(const std::string& text, int kind)
+void QtDesktop::ShowNameClash(const Phrase& text, int kind)
 {
-    NameClashDialog box(ToQt(text), kind, DialogParent());
+    NameClashDialog box(Tr(text), kind, DialogParent());
     box.exec();
 }
 

@@ -48,7 +48,7 @@ void Safeguards::EditPreferences()
     Apply(*chosen);
     const std::string path = PreferencesPath();
     if (!SavePreferences(*chosen, path))
-        Tell(desktop_, Gbk("不能写设置文件: ") + Gbk(path));
+        Tell(desktop_, Phrase::Plain(Gbk("不能写设置文件: ") + Gbk(path)));
 }
 
 }  // namespace morvane

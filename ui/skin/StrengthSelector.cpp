@@ -14,7 +14,7 @@ StrengthSelector::StrengthSelector(KeyTree& tree, QWidget* parent) : QComboBox(p
     setObjectName(QStringLiteral("strengthSelector"));
     setFont(skin::StandardFont(15));
     for (int i = 0; i < kStrengthEntries; ++i)
-        addItem(ToQt(StrengthEntry(i)));
+        addItem(Tr(StrengthChoice(i)));
     // Each pick counts, the same entry again included: it rewrites the line.
     connect(this, &QComboBox::activated, this, &StrengthSelector::Picked);
 }

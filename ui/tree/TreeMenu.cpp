@@ -86,7 +86,7 @@ void TreeActions::Apply(const std::optional<ContextMenuState>& state)
     for (const auto& [id, a] : actions_) {
         a->setEnabled(state && state->Enabled(id));
         if (id == kCmdGenerateKey)
-            a->setText(ToQt(state ? state->Label(id) : ContextMenuState().Label(id)));
+            a->setText(Tr(state ? state->Label(id) : ContextMenuState().Label(id)));
     }
 }
 
@@ -170,13 +170,13 @@ std::unique_ptr<QMenu> BuildTreeMenu(const ContextMenuState& state, QWidget* par
         if (line.id == kMenuSeparator) {
             into->addSeparator();
         } else if (line.id == kMenuSubmenuBegin) {
-            into = into->addMenu(ToQt(line.label));
+            into = into->addMenu(Tr(line.label));
         } else if (line.id == kMenuSubmenuEnd) {
             into = menu.get();
         } else if (QAction* a = shared ? shared->Action(line.id) : nullptr) {
             into->addAction(a);
         } else {
-            QAction* own = into->addAction(ToQt(state.Label(line.id)));
+            QAction* own = into->addAction(Tr(state.Label(line.id)));
             own->setData(line.id);
             own->setEnabled(state.Enabled(line.id));
             const QList<QKeySequence> keys = CommandShortcuts(line.id);
