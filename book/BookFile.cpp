@@ -353,7 +353,8 @@ int SaveBook(KeyTree& tree, const std::string& path)
 
 bool NewBookCommand(KeyTree& tree)
 {
-    if (Ask(tree, MORVANE_TR("Book", "将删除当前通讯簿, 继续吗?"), MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
+    if (Ask(tree, MORVANE_TR("Book", "将删除当前通讯簿, 继续吗?"), MsgIcon::Exclamation, MsgButtons::OkCancel) !=
+        MsgAnswer::Ok)
         return false;
     tree.bookPath.clear();
     tree.bookLock.Reset();

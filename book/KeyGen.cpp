@@ -90,8 +90,9 @@ Phrase KeygenStatisticsText(int primes, int tested, std::uint32_t ms)
 {
     std::vector<std::string> args{Seconds(ms, 3), std::to_string(primes), std::to_string(tested)};
     if (ms <= 1)
-        return Phrase(MORVANE_TR("Book", "密钥生成OK. 耗时 %1 秒, 发现 %2 个质数, 测试 %3 个大数, 速度大于 1000 个大数/秒"),
-                      std::move(args));
+        return Phrase(
+            MORVANE_TR("Book", "密钥生成OK. 耗时 %1 秒, 发现 %2 个质数, 测试 %3 个大数, 速度大于 1000 个大数/秒"),
+            std::move(args));
     const std::uint64_t rate = static_cast<std::uint64_t>(static_cast<std::uint32_t>(tested)) * 1000 / ms;
     args.push_back(std::to_string(static_cast<std::uint32_t>(rate)));
     return Phrase(MORVANE_TR("Book", "密钥生成OK. 耗时 %1 秒, 发现 %2 个质数, 测试 %3 个大数, 速度 %4 个大数/秒"),
@@ -150,7 +151,8 @@ KeygenOutcome GenerateKeyCommand(KeyTree& tree)
     DisplayLine(tree, target);
     book.Expand(target, true);
     Desktop& desktop = *tree.desktop;
-    if (Tell(desktop, MORVANE_TR("Book", "原有的密钥数据将被删除, 继续吗?"), MsgIcon::Question, MsgButtons::OkCancel) != MsgAnswer::Ok) {
+    if (Tell(desktop, MORVANE_TR("Book", "原有的密钥数据将被删除, 继续吗?"), MsgIcon::Question,
+             MsgButtons::OkCancel) != MsgAnswer::Ok) {
         outcome.end = KeygenEnd::Cancelled;
         return outcome;
     }

@@ -155,7 +155,8 @@ bool StartUp(KeyTree& tree, bool* firstStart)
         *firstStart = first;
 
     if (first &&
-        Ask(tree.desktop, MORVANE_TR("Book", "确认此软件仅用于合法用途"), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        Ask(tree.desktop, MORVANE_TR("Book", "确认此软件仅用于合法用途"), MsgIcon::Question, MsgButtons::YesNo) !=
+            MsgAnswer::Yes)
         return false;
     for (;;) {
         auto entry = first ? AskNewLoginPassword(tree) : AskPassword(tree, kPasswordLogin);

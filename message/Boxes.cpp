@@ -202,8 +202,9 @@ StrengthChange ChangeStrength(KeyTree& tree, int index, int remembered)
         return StrengthChange::Ignored;
 
     if (index != remembered) {
-        if (!tree.desktop || Tell(*tree.desktop, MORVANE_TR("Message", "改变加密强度, 密钥数据将作废, 继续吗?"), MsgIcon::Question,
-                                  MsgButtons::OkCancel) != MsgAnswer::Ok)
+        if (!tree.desktop ||
+            Tell(*tree.desktop, MORVANE_TR("Message", "改变加密强度, 密钥数据将作废, 继续吗?"), MsgIcon::Question,
+                 MsgButtons::OkCancel) != MsgAnswer::Ok)
             return StrengthChange::Cancelled;
         const Node record = book.Parent(line);
         const std::int32_t kind = book.Kind(record);

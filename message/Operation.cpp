@@ -19,7 +19,8 @@ bool RefusedInput(KeyTree& tree, Node lock)
     if (GetField(tree.book, lock, KindCode(ItemKind::InputField), input) != 1 || IsProgramText(input.value))
         return false;
     if (tree.desktop)
-        Tell(*tree.desktop, MORVANE_TR("Message", "输入含有控制字符或 GBK 以外的字符, 不能加密!"), MsgIcon::Information);
+        Tell(*tree.desktop, MORVANE_TR("Message", "输入含有控制字符或 GBK 以外的字符, 不能加密!"),
+             MsgIcon::Information);
     RedisplayLine(tree, tree.Live(tree.clickedItem));
     return true;
 }

@@ -110,10 +110,10 @@ int FindPartner(KeyTree& tree, Node& partner, std::string& signerField, Node rec
         found = child;
     }
     if (count != 1) {
-        const Source text =
-            kind == kPartnerLock
-                ? MORVANE_TR("Message", "内容已被签字, 要求同一目录下必须有MD5值匹配的唯一 <锁> 项目! 但现在匹配的 <锁> 项目有 <%1> 项。")
-                : MORVANE_TR("Message", "若要签字, 要求同一目录下必须有唯一 <钥匙> 项目!%1");
+        const Source text = kind == kPartnerLock
+                                ? MORVANE_TR("Message", "内容已被签字, 要求同一目录下必须有MD5值匹配的唯一 <锁> "
+                                                        "项目! 但现在匹配的 <锁> 项目有 <%1> 项。")
+                                : MORVANE_TR("Message", "若要签字, 要求同一目录下必须有唯一 <钥匙> 项目!%1");
         Inform(tree, Phrase(text, {std::to_string(count)}), MsgIcon::Exclamation);
         return 1;
     }
@@ -256,7 +256,8 @@ int ProtectRecord(KeyTree& tree, Node record, int sign, int& result)
     // The closing message; %1 the seconds taken (and first the signer for a verified text).
     Source done;
     if (isLock)
-        done = sign == 1 ? MORVANE_TR("Message", "签字并加密完成! 用时 %1 秒") : MORVANE_TR("Message", "加密完成! 用时 %1 秒");
+        done = sign == 1 ? MORVANE_TR("Message", "签字并加密完成! 用时 %1 秒")
+                         : MORVANE_TR("Message", "加密完成! 用时 %1 秒");
     else if (kind == KindCode(ItemKind::Key))
         done = MORVANE_TR("Message", "解密完成! 用时 %1 秒");
     else

@@ -164,7 +164,8 @@ bool ImportPublicKey(KeyTree& tree, const std::string& text)
 
     MsgAnswer answer = MsgAnswer::Cancel;
     if (tree.desktop)
-        answer = Tell(*tree.desktop, MORVANE_TR("Message", "发现新公钥, 替换原有公钥吗?"), MsgIcon::Question, MsgButtons::OkCancel);
+        answer = Tell(*tree.desktop, MORVANE_TR("Message", "发现新公钥, 替换原有公钥吗?"), MsgIcon::Question,
+                      MsgButtons::OkCancel);
     // The box's change has not been written through; keep the clicked line as it was shown.
     if (clicked && !tree.clickedLineText.empty())
         book.SetText(clicked, tree.clickedLineText);
