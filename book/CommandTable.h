@@ -4,9 +4,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "book/MenuIds.h"
+#include "platform/Phrase.h"
 
 namespace morvane {
 
@@ -29,6 +31,7 @@ struct Command {
     bool windowWide;
     bool enabledByDefault;  // before the menu rules apply
     WindowCommand window;
+    Source source;  // the label as marked for translation (UTF-8)
 };
 
 // The commands in menu order (the sort commands in their submenu's order).
@@ -37,5 +40,8 @@ const std::vector<Command>& CommandTable();
 const Command* FindCommand(int id);
 // The entry with this action name, or null.
 const Command* FindCommandByName(const std::string& name);
+// The marked source of a label the tree's menu shows (GBK, a command's or the sort submenu's or
+// "停止生成"), so that the window shows it translated; an unmarked source for any other text.
+Source MenuLabelSource(std::string_view label);
 
 }  // namespace morvane

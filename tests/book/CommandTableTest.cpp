@@ -38,3 +38,18 @@ TEST(CommandTable, MatchesTheMenuLayout)
     EXPECT_EQ(ContextMenuState().Label(kCmdGenerateKey), Gbk("生成密钥"));
     EXPECT_EQ(FindCommand(kCmdApply), nullptr) << "not a menu command";
 }
+
+// The window translates a menu line by its label: every label the menu can show must find
+// its marked source, and a name from elsewhere must not.
+TEST(CommandTable, EveryMenuLabelHasAMarkedSource)
+{
+    for (const MenuLine& line : ContextMenuLayout()) {
+        if (line.id == kMenuSeparator || line.id == kMenuSubmenuEnd)
+            continue;
+        const Source s = MenuLabelSource(line.label);
+        ASSERT_NE(s.context, nullptr) << Utf8(line.label);
+        EXPECT_EQ(Gbk(s.text), line.label);
+    }
+    EXPECT_NE(MenuLabelSource(Gbk("停止生成")).context, nullptr);
+    EXPECT_EQ(MenuLabelSource(Gbk("我的1")).context, nullptr);
+}

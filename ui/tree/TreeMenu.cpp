@@ -22,6 +22,12 @@ QList<QKeySequence> CommandShortcuts(int id)
     return keys;
 }
 
+QString MenuText(const std::string& label)
+{
+    const Source source = MenuLabelSource(label);
+    return source.context ? Tr(source) : ToQt(label);
+}
+
 bool WindowWideShortcut(int id)
 {
     const Command* c = FindCommand(id);
@@ -33,7 +39,7 @@ TreeActions::TreeActions(KeyTree& tree, QWidget* window, QWidget* treeView)
 {
     setObjectName(QStringLiteral("treeActions"));
     for (const Command& c : CommandTable()) {
-        auto* a = new QAction(ToQt(c.label), window);
+        auto* a = new QAction(Tr(c.source), window);
         a->setObjectName(QString::fromLatin1(c.name));
         a->setData(c.id);
         a->setShortcuts(CommandShortcuts(c.id));
@@ -86,7 +92,7 @@ void TreeActions::Apply(const std::optional<ContextMenuState>& state)
     for (const auto& [id, a] : actions_) {
         a->setEnabled(state && state->Enabled(id));
         if (id == kCmdGenerateKey)
-            a->setText(ToQt(state ? state->Label(id) : ContextMenuState().Label(id)));
+            a->setText(MenuText(state ? state->Label(id) : ContextMenuState().Label(id)));
     }
 }
 
@@ -170,13 +176,13 @@ std::unique_ptr<QMenu> BuildTreeMenu(const ContextMenuState& state, QWidget* par
         if (line.id == kMenuSeparator) {
             into->addSeparator();
         } else if (line.id == kMenuSubmenuBegin) {
-            into = into->addMenu(ToQt(line.label));
+            into = into->addMenu(MenuText(line.label));
         } else if (line.id == kMenuSubmenuEnd) {
             into = menu.get();
         } else if (QAction* a = shared ? shared->Action(line.id) : nullptr) {
             into->addAction(a);
         } else {
-            QAction* own = into->addAction(ToQt(state.Label(line.id)));
+            QAction* own = into->addAction(MenuText(state.Label(line.id)));
             own->setData(line.id);
             own->setEnabled(state.Enabled(line.id));
             const QList<QKeySequence> keys = CommandShortcuts(line.id);

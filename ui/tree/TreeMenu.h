@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "book/Book.h"
@@ -82,5 +83,7 @@ QList<QKeySequence> CommandShortcuts(int id);
 // Whether a command's shortcut works anywhere in the window; the others (the editing
 // commands, whose keys the text boxes use for their own text) only while the tree has the focus.
 bool WindowWideShortcut(int id);
+// A menu label (GBK) in the window's language.
+QString MenuText(const std::string& label);
 
 }  // namespace morvane
