@@ -2,8 +2,8 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QFormLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
