@@ -104,7 +104,10 @@ std::optional<LabelledLine> SplitFixedLabel(std::int32_t kind, std::string_view 
 {
     const Source field = FixedLabelSource(kind);
     if (field.context) {
-        const std::string label = Gbk(field.text);
+        // The converted labels Records keeps, not a conversion per call: the tree asks often.
+        const std::string label = kind == KindCode(ItemKind::PreDetails) || kind == KindCode(ItemKind::PostDetails)
+                                      ? InitialDetailText(kind)
+                                      : FieldLabel(kind);
         if (text.substr(0, label.size()) != label)
             return std::nullopt;
         return LabelledLine{Phrase(field), std::string(text.substr(label.size()))};
