@@ -4,9 +4,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "book/MenuIds.h"
+#include "platform/Phrase.h"
 
 namespace morvane {
 
@@ -29,6 +31,7 @@ struct Command {
     bool windowWide;
     bool enabledByDefault;  // before the menu rules apply
     WindowCommand window;
+    Source source;  // the label as marked for translation (UTF-8)
 };
 
 // The commands in menu order (the sort commands in their submenu's order).

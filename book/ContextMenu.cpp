@@ -29,8 +29,7 @@ constexpr int kBookGroup[] = {kCmdFind,     kCmdSortType, kCmdSortName, kCmdSort
 constexpr int kEditGroup[] = {kCmdCut, kCmdCopy, kCmdDelete};
 
 // A command table label, whether the table holds it as text or as a marked source.
-[[maybe_unused]] Phrase CommandLabel(const std::string& gbk) { return Phrase::Plain(gbk); }
-[[maybe_unused]] Phrase CommandLabel(Source source) { return source; }
+Phrase CommandLabel(Source source) { return source; }
 
 template <std::size_t N>
 void DisableAll(ContextMenuState& m, const int (&ids)[N])
@@ -49,7 +48,7 @@ const std::vector<MenuLine>& ContextMenuLayout()
             if (id == kMenuSubmenuBegin)
                 v.push_back(MenuLine{id, MORVANE_TR("Book", "排    序"), true});
             else if (const Command* c = FindCommand(id))
-                v.push_back(MenuLine{id, CommandLabel(c->label), c->enabledByDefault});
+                v.push_back(MenuLine{id, CommandLabel(c->source), c->enabledByDefault});
             else
                 v.push_back(MenuLine{id, Phrase(), true});
         }

@@ -13,12 +13,21 @@ struct KindText {
     const char* utf8;
 };
 
-// Field lines in child order after the two detail groups.
-constexpr KindText kFieldLabels[] = {
-    {12, "输    入: "}, {13, "输    出: "}, {14, "序    号: "}, {15, "身    份: "},
-    {16, "电    邮: "}, {17, "使用次数: "}, {18, "强    度: "}, {19, "使用日期: "},
-    {20, "附加说明: "}, {21, "N     值: "}, {22, "E     值: "}, {23, "D     值: "},
-    {24, "P     值: "}, {25, "Q     值: "}, {26, "U     值: "},
+// Field lines in child order after the two detail groups. The label, ": " included, is what
+// the file stores; the window shows it translated.
+struct KindLabel {
+    std::int32_t kind;
+    Source label;
+};
+constexpr KindLabel kFieldLabels[] = {
+    {12, MORVANE_TR("Field", "输    入: ")}, {13, MORVANE_TR("Field", "输    出: ")},
+    {14, MORVANE_TR("Field", "序    号: ")}, {15, MORVANE_TR("Field", "身    份: ")},
+    {16, MORVANE_TR("Field", "电    邮: ")}, {17, MORVANE_TR("Field", "使用次数: ")},
+    {18, MORVANE_TR("Field", "强    度: ")}, {19, MORVANE_TR("Field", "使用日期: ")},
+    {20, MORVANE_TR("Field", "附加说明: ")}, {21, MORVANE_TR("Field", "N     值: ")},
+    {22, MORVANE_TR("Field", "E     值: ")}, {23, MORVANE_TR("Field", "D     值: ")},
+    {24, MORVANE_TR("Field", "P     值: ")}, {25, MORVANE_TR("Field", "Q     值: ")},
+    {26, MORVANE_TR("Field", "U     值: ")},
 };
 
 // Groups and rows in child order.
@@ -31,7 +40,7 @@ constexpr KindText kPreRows[] = {
 constexpr KindText kPostRows[] = {
     {39, "签字标志(0000字节): "}, {40, "MD5值   (0000字节): "}, {41, " 后置正文(0000字节): "},
 };
-constexpr KindText kGroups[] = {{27, "计算前编码细节"}, {38, "计算后编码细节"}};
+constexpr KindLabel kGroups[] = {{27, MORVANE_TR("Field", "计算前编码细节")}, {38, MORVANE_TR("Field", "计算后编码细节")}};
 
 // GBK texts by kind code, converted once.
 struct Tables {
@@ -40,14 +49,14 @@ struct Tables {
     std::string useCount, strength, note, exponent;
     Tables()
     {
-        for (const KindText& t : kFieldLabels)
-            field[t.kind] = Gbk(t.utf8);
+        for (const KindLabel& t : kFieldLabels)
+            field[t.kind] = Gbk(t.label.text);
         for (const KindText& t : kPreRows)
             detail[t.kind] = Gbk(t.utf8);
         for (const KindText& t : kPostRows)
             detail[t.kind] = Gbk(t.utf8);
-        for (const KindText& t : kGroups)
-            detail[t.kind] = Gbk(t.utf8);
+        for (const KindLabel& t : kGroups)
+            detail[t.kind] = Gbk(t.label.text);
         useCount = "0";
         strength = Gbk("中 1024Bits");
         note = Gbk("在哪里, 为了谁公布");
@@ -68,6 +77,17 @@ bool InRange(std::int32_t kind) { return kind >= 0 && kind < kKindCount; }
 std::string FieldLabel(std::int32_t kind)
 {
     return InRange(kind) ? T().field[kind] : std::string();
+}
+
+Source FixedLabelSource(std::int32_t kind)
+{
+    for (const KindLabel& t : kFieldLabels)
+        if (t.kind == kind)
+            return t.label;
+    for (const KindLabel& t : kGroups)
+        if (t.kind == kind)
+            return t.label;
+    return Source{};
 }
 
 std::string InitialDetailText(std::int32_t kind)
@@ -107,7 +127,7 @@ int AddFieldLines(Book& book, Node record, std::time_t created, bool blank)
     };
     if (!line(record, 12, t.field[12]))
         return -1;
-    for (const KindText& g : kGroups) {
+    for (const KindLabel& g : kGroups) {
         Node group = line(record, g.kind, t.detail[g.kind]);
         if (!group)
             return -1;

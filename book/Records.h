@@ -8,11 +8,15 @@
 #include <string_view>
 
 #include "book/Book.h"
+#include "platform/Phrase.h"
 
 namespace morvane {
 
 // Label of a field line (kinds 12..26), with its ": " (GBK); "" for other kinds.
 std::string FieldLabel(std::int32_t kind);
+// The marked source of a field line's label (kinds 12..26, as FieldLabel) or of a detail
+// group's whole text (27, 38); an unmarked source for other kinds.
+Source FixedLabelSource(std::int32_t kind);
 // The text a detail row or group (kinds 27..42) has when created (GBK); "" for other kinds.
 std::string InitialDetailText(std::int32_t kind);
 // "%Y-%m-%d %H:%M:%S" in local time.

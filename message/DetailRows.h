@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "book/Book.h"
+#include "platform/Phrase.h"
 
 namespace morvane {
 
@@ -17,6 +19,16 @@ std::string DetailRowLabel(std::int32_t row);
 std::int32_t DetailGroupOf(std::int32_t row);
 // The whole text of a row showing count and value (value as given, GBK).
 std::string DetailRowText(std::int32_t row, std::uint32_t count, std::string_view value);
+
+// A tree line cut into its fixed label and the rest (GBK), which a command or the user wrote.
+// For field lines (12..26), the detail groups (27, 38) and detail rows whose text starts with
+// their kind's label (a row's with its byte count, the phrase's argument); nullopt otherwise.
+// The label filled in gives back the text's start byte for byte.
+struct LabelledLine {
+    Phrase label;
+    std::string rest;
+};
+std::optional<LabelledLine> SplitFixedLabel(std::int32_t kind, std::string_view text);
 
 // Sets the row's text under record. The row item, or none when the record has no such group
 // or row (or the text cannot be set).

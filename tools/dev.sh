@@ -13,6 +13,8 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           libgmp-dev libssl-dev zlib1g-dev
           # the window, its pictures and installed files
           qt6-base-dev qt6-svg-dev libgl-dev librsvg2-bin desktop-file-utils appstream python3
+          # the window's English: lupdate and lrelease
+          qt6-l10n-tools
           # the CLI's JSON output is checked against its schema
           python3-jsonschema
           # running the window without a screen, driving and photographing it

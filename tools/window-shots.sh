@@ -2,10 +2,11 @@
 # Screenshots of the real program for docs/screenshots, at a scale (1, 2...) on its own Xvfb:
 # the sample book, a drag held over a directory, a lock's input line, a wide armored text pasted
 # into it, find over a closed directory, the preferences dialog, the keyboard focus and the locked
-# window.
-#   tools/window-shots.sh <morvane executable> <scale> <out folder> <file name prefix>
+# window. The language is Chinese unless the fifth argument is en (docs/screenshots/en); an
+# empty prefix names the files by the shot alone.
+#   tools/window-shots.sh <morvane executable> <scale> <out folder> <file name prefix> [zh|en]
 set -euo pipefail
-exe=$1 scale=$2 out=$3 prefix=$4
+exe=$1 scale=$2 out=$3 prefix=$4 lang=${5:-zh}
 if [[ "${MORVANE_E2E_INNER:-}" != 1 ]]; then
   export MORVANE_E2E_INNER=1
   display_file=$(mktemp)
@@ -20,13 +21,18 @@ fi
 export QT_SCALE_FACTOR=$scale
 artifacts=""
 e2e_name=shots
+e2e_lang=$lang
+# The texts the script looks for in the window's own language.
+if [[ $lang == en ]]; then input_row='^Input: ' preferences_entry='Preferences'
+else input_row='^输    入' preferences_entry='首选项'; fi
 source "$(cd "$(dirname "$0")/.." && pwd)/tests/ui/e2e/lib.sh"
 mkdir -p "$out"
+name() { echo "$out/${prefix:+$prefix-}$1.png"; }
 snap() { # name: the main window's rectangle from the dump, in device pixels
   sleep 0.6
   read -r _ wx wy ww wh _ < <(state '^window ')
   local s=$scale
-  import -window root -crop "$(python3 -c "print(f'{int($ww*$s)}x{int($wh*$s)}+{int($wx*$s)}+{int($wy*$s)}')")" +repage "$out/$prefix-$1.png"
+  import -window root -crop "$(python3 -c "print(f'{int($ww*$s)}x{int($wh*$s)}+{int($wx*$s)}+{int($wy*$s)}')")" +repage "$(name "$1")"
 }
 # Screen coordinates from the dump are logical; xdotool wants device pixels.
 dev() { python3 -c "import sys; print(' '.join(str(int(float(v)*$scale)) for v in sys.argv[1:]))" "$@"; }
@@ -49,12 +55,12 @@ for i in $(seq 1 16); do
 done
 xdotool mousemove $(dev $((bx + 6)) $by); sleep 0.3
 read -r _ wx wy ww wh _ < <(state '^window ')
-import -window root -crop "$(python3 -c "print(f'{int($ww*$scale)}x{int($wh*$scale)}+{int($wx*$scale)}+{int($wy*$scale)}')")" +repage "$out/$prefix-drag.png"
+import -window root -crop "$(python3 -c "print(f'{int($ww*$scale)}x{int($wh*$scale)}+{int($wx*$scale)}+{int($wy*$scale)}')")" +repage "$(name drag)"
 xdotool key Escape; xdotool mouseup 1; sleep 0.3
 
 # A wide armored text pasted into a lock's input box.
 click_row '^对方1'; xdotool key Right; sleep 0.4
-click_row '^输    入' '^对方1'; sleep 0.4
+click_row "$input_row" '^对方1'; sleep 0.4
 snap lock-selected
 focus_main
 text="N_SIFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
@@ -78,7 +84,7 @@ xdotool key ctrl+a ctrl+v Tab Tab Tab Tab space
 sleep 0.8
 import -window root -crop "$(python3 -c "
 import re
-print('x'.join(['%d'%int(1280*$scale),'%d'%int(800*$scale)])+'+0+0')")" +repage "$out/$prefix-find-screen.png"
+print('x'.join(['%d'%int(1280*$scale),'%d'%int(800*$scale)])+'+0+0')")" +repage "$(name find-screen)"
 snap find
 xdotool key Escape
 wait_no_state '^modal '
@@ -87,8 +93,8 @@ wait_no_state '^modal '
 focus_main
 read -r _ wx wy _ _ < <(state '^window ')
 xdotool mousemove $(dev $((wx + 300)) $((wy + 30))) sleep 0.05 click 3
-wait_state '^menuitem .*首选项'
-read -r px py < <(awk '$1 == "menuitem" && $0 ~ /首选项/ { print $2 + int($4 / 2), $3 + int($5 / 2); exit }' "$MORVANE_STATE_DUMP")
+wait_state "^menuitem .*$preferences_entry"
+read -r px py < <(awk -v want="$preferences_entry" '$1 == "menuitem" && $0 ~ want { print $2 + int($4 / 2), $3 + int($5 / 2); exit }' "$MORVANE_STATE_DUMP")
 xdotool mousemove $(dev $px $py) sleep 0.05 click 1
 next_window "the preferences dialog"
 snap preferences

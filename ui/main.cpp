@@ -2,16 +2,20 @@
 // has the user choose one), reopens the last book and the seed file; the window's close
 // sequence saves and writes them back.
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "book/KeyTree.h"
 #include "book/Queries.h"
 #include "book/RunFile.h"
 #include "platform/Hardening.h"
+#include "ui/common/Language.h"
+#include "ui/common/Preferences.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/QtDesktop.h"
 #include "ui/skin/Artwork.h"
@@ -31,11 +35,29 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(MORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("morvane"));
     QApplication::setWindowIcon(morvane::skin::AppIcon());
-    // The program speaks Chinese; Qt's own dialogs (file choosers) follow where a
-    // translation is installed.
+    // Chinese is the program's own language; English comes from its translation, looked up
+    // beside the executable in the build tree and in the installed tree. Without it the window
+    // stays Chinese. Qt's own dialogs (file choosers) follow where Qt has a translation.
+    const char* env = std::getenv("MORVANE_LANG");
+    const QStringList uiLanguages = QLocale::system().uiLanguages();
+    const morvane::Language language =
+        morvane::ChooseLanguage(env ? env : "", morvane::LoadPreferences().language,
+                                uiLanguages.isEmpty() ? std::string() : uiLanguages.front().toStdString());
+    QTranslator ownTexts;
+    bool english = false;
+    if (language == morvane::Language::English) {
+        const QString exeDir = QApplication::applicationDirPath();
+        for (const QString& dir : {exeDir + QStringLiteral("/translations"),
+                                   exeDir + QStringLiteral("/../share/morvane/translations")}) {
+            if (ownTexts.load(QStringLiteral("morvane_en"), QDir::cleanPath(dir))) {
+                english = QApplication::installTranslator(&ownTexts);
+                break;
+            }
+        }
+    }
     QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (!english && qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
     morvane::skin::ApplyStandardFamilies();
 

@@ -31,11 +31,22 @@ TEST(CommandTable, MatchesTheMenuLayout)
             continue;
         EXPECT_TRUE(inMenu.insert(line.id).second) << "twice in the menu: " << line.id;
         ASSERT_NE(FindCommand(line.id), nullptr) << line.id;
-        EXPECT_EQ(line.label, FindCommand(line.id)->label);
+        EXPECT_EQ(line.label.Gbk(), FindCommand(line.id)->label);
     }
     EXPECT_EQ(inMenu, ids) << "every command in the menu, and only those";
     EXPECT_EQ(sortMenu, Gbk("排    序"));
     EXPECT_EQ(ContextMenuLayout().front().label, Gbk("设定软件登录密码"));
     EXPECT_EQ(ContextMenuState().Label(kCmdGenerateKey), Gbk("生成密钥"));
     EXPECT_EQ(FindCommand(kCmdApply), nullptr) << "not a menu command";
+}
+
+// The window translates what the menu shows: every label it can show is a marked text.
+TEST(CommandTable, EveryMenuLabelIsMarkedForTranslation)
+{
+    for (const MenuLine& line : ContextMenuLayout()) {
+        if (line.id != kMenuSeparator && line.id != kMenuSubmenuEnd) {
+            EXPECT_TRUE(line.label.Translatable()) << Utf8(line.label.Gbk());
+        }
+    }
+    EXPECT_TRUE(ContextMenuState().Label(kCmdGenerateKey).Translatable());
 }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QSpinBox>
@@ -292,6 +293,32 @@ TEST(Preferences, DamagedFilesGiveTheDefaults)
     MainWindow window(tree, desk);
     EXPECT_EQ(window.Guards()->Current(), (Preferences{45, 0}));
     EXPECT_EQ(window.Guards()->Clipboard().Delay(), 45s);
+}
+
+// The language: MORVANE_LANG before the preference before the desktop; the preference survives
+// a save beside the delays, and the dialog keeps what it was given.
+TEST(Preferences, LanguageChoice)
+{
+    EXPECT_EQ(ChooseLanguage("en", LanguageChoice::Chinese, "zh-CN"), Language::English);
+    EXPECT_EQ(ChooseLanguage(" ZH ", LanguageChoice::English, "en-US"), Language::Chinese);
+    EXPECT_EQ(ChooseLanguage("fr", LanguageChoice::English, "zh-CN"), Language::English);  // unknown: ignored
+    EXPECT_EQ(ChooseLanguage("", LanguageChoice::Chinese, "en-US"), Language::Chinese);
+    EXPECT_EQ(ChooseLanguage("", LanguageChoice::Auto, "zh-Hant-TW"), Language::Chinese);
+    EXPECT_EQ(ChooseLanguage("", LanguageChoice::Auto, "zh"), Language::Chinese);
+    EXPECT_EQ(ChooseLanguage("", LanguageChoice::Auto, "zhx"), Language::English);
+    EXPECT_EQ(ChooseLanguage("", LanguageChoice::Auto, "en-GB"), Language::English);
+    EXPECT_EQ(ChooseLanguage("", LanguageChoice::Auto, ""), Language::English);
+
+    TempConfigHome config;
+    ASSERT_TRUE(SavePreferences({45, 2, LanguageChoice::English}));
+    EXPECT_EQ(LoadPreferences(), (Preferences{45, 2, LanguageChoice::English}));
+    std::ofstream(PreferencesPath(), std::ios::trunc) << "[Interface]\nLanguage=klingon\n";
+    EXPECT_EQ(LoadPreferences(), Preferences{});
+
+    PreferencesDialog dialog({30, 10, LanguageChoice::Chinese});
+    EXPECT_EQ(dialog.Values().language, LanguageChoice::Chinese);
+    dialog.languageField()->setCurrentIndex(dialog.languageField()->findData(int(LanguageChoice::Auto)));
+    EXPECT_EQ(dialog.Values(), Preferences{});
 }
 
 // The window menu's preferences entry: OK applies the two delays and writes the file.

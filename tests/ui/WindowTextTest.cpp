@@ -130,7 +130,7 @@ TEST_F(ScaledWindow, EveryTextFitsItsRectangle)
         EXPECT_GE(l.link.Width(), std::ceil(LayOut(small, link).width));
 
         for (int mode : {1, 2, 4, 5, 6}) {
-            const QString text = QString::fromUtf8(Utf8(shell::ActivityText(mode)).c_str());
+            const QString text = QString::fromUtf8(Utf8(shell::ActivityText(mode).Gbk()).c_str());
             const Line line = LayOut(small, text);
             const shell::Rect r = shell::ActivityRect(
                 l.client, {int(std::ceil(line.width)), int(std::ceil(line.height))});

@@ -14,6 +14,7 @@ namespace {
 
 const char* const kClipboardKey = "Security/ClipboardClearSeconds";
 const char* const kLockKey = "Security/AutoLockMinutes";
+const char* const kLanguageKey = "Interface/Language";
 // A settings file is a few dozen bytes; anything far larger is not one.
 constexpr qint64 kReadLimit = 64 * 1024;
 
@@ -56,7 +57,8 @@ int PreferenceValue(std::string_view text, int fallback, int lo, int hi)
 std::string PreferencesText(const Preferences& prefs)
 {
     return "[Security]\nClipboardClearSeconds=" + std::to_string(prefs.clipboardSeconds) +
-           "\nAutoLockMinutes=" + std::to_string(prefs.lockMinutes) + "\n";
+           "\nAutoLockMinutes=" + std::to_string(prefs.lockMinutes) + "\n\n[Interface]\nLanguage=" +
+           LanguageChoiceText(prefs.language) + "\n";
 }
 
 Preferences LoadPreferences(const std::string& path)
@@ -78,6 +80,9 @@ Preferences LoadPreferences(const std::string& path)
     prefs.clipboardSeconds =
         read(kClipboardKey, Preferences::kClipboardDefault, Preferences::kClipboardMin, Preferences::kClipboardMax);
     prefs.lockMinutes = read(kLockKey, Preferences::kLockDefault, Preferences::kLockMin, Preferences::kLockMax);
+    const QVariant language = settings.value(QLatin1String(kLanguageKey));
+    if (language.typeId() == QMetaType::QString)
+        prefs.language = ParseLanguageChoice(language.toString().toStdString());
     return prefs;
 }
 

@@ -1,4 +1,4 @@
-// The window's preferences: the two delays that guard secrets, kept in
+// The window's preferences: the two delays that guard secrets and the language, kept in
 // $XDG_CONFIG_HOME/Morvane/Morvane.ini (~/.config when unset), an INI file as QSettings reads
 // it:
 //
@@ -6,12 +6,17 @@
 //   ClipboardClearSeconds=30
 //   AutoLockMinutes=10
 //
+//   [Interface]
+//   Language=auto        (or zh, en; read at start)
+//
 // A missing, unreadable or damaged file, and any value out of its range, gives the default.
 #pragma once
 
 #include <QString>
 #include <string>
 #include <string_view>
+
+#include "ui/common/Language.h"
 
 namespace morvane {
 
@@ -21,6 +26,7 @@ struct Preferences {
 
     int clipboardSeconds = kClipboardDefault;  // a secret copied leaves the clipboard after this
     int lockMinutes = kLockDefault;            // the book locks after this long without input
+    LanguageChoice language = LanguageChoice::Auto;
 
     bool operator==(const Preferences&) const = default;
 };

@@ -46,7 +46,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     link_->setOpenExternalLinks(true);
     link_->setTextInteractionFlags(Qt::TextBrowserInteraction);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setObjectName(QStringLiteral("aboutOk"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

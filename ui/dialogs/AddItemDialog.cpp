@@ -28,9 +28,9 @@ namespace {
 const QColor kHintText(160, 160, 160);
 const QColor kTakenBase(255, 0, 0);
 
-QRadioButton* KindButton(const char* text, ItemKind kind, const char* name, QWidget* parent)
+QRadioButton* KindButton(const QString& text, ItemKind kind, const char* name, QWidget* parent)
 {
-    auto* button = new QRadioButton(QString::fromUtf8(text), parent);
+    auto* button = new QRadioButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setIcon(skin::KindIcon(KindCode(kind)));
     return button;
@@ -53,23 +53,23 @@ bool EditsName(const QKeyEvent& key)
 AddItemDialog::AddItemDialog(KeyTree& tree, QWidget* parent) : QDialog(parent), tree_(tree)
 {
     setObjectName(QStringLiteral("addItemDialog"));
-    setWindowTitle(QStringLiteral("添加项目"));
+    setWindowTitle(tr("添加项目"));
 
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("addName"));
-    name_->setAccessibleName(QStringLiteral("名称"));
+    name_->setAccessibleName(tr("名称"));
     name_->installEventFilter(this);
-    directory_ = KindButton("目录", ItemKind::Directory, "addDirectory", this);
-    key_ = KindButton("钥匙", ItemKind::Key, "addKey", this);
-    lock_ = KindButton("锁", ItemKind::Lock, "addLock", this);
+    directory_ = KindButton(tr("目录"), ItemKind::Directory, "addDirectory", this);
+    key_ = KindButton(tr("钥匙"), ItemKind::Key, "addKey", this);
+    lock_ = KindButton(tr("锁"), ItemKind::Lock, "addLock", this);
     auto* kinds = new QButtonGroup(this);
     kinds->addButton(directory_, static_cast<int>(kMaskDirectory));
     kinds->addButton(key_, static_cast<int>(kMaskKey));
     kinds->addButton(lock_, static_cast<int>(kMaskLock));
-    ok_ = new QPushButton(QStringLiteral("确定"), this);
+    ok_ = new QPushButton(tr("确定"), this);
     ok_->setObjectName(QStringLiteral("addOk"));
     ok_->setDefault(true);
-    cancel_ = new QPushButton(QStringLiteral("取消"), this);
+    cancel_ = new QPushButton(tr("取消"), this);
     cancel_->setObjectName(QStringLiteral("addCancel"));
 
     auto* row = new QHBoxLayout;

@@ -19,17 +19,17 @@ namespace morvane {
 
 namespace {
 
-QCheckBox* KindBox(const char* text, ItemKind kind, const char* name, QWidget* parent)
+QCheckBox* KindBox(const QString& text, ItemKind kind, const char* name, QWidget* parent)
 {
-    auto* box = new QCheckBox(QString::fromUtf8(text), parent);
+    auto* box = new QCheckBox(text, parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setIcon(skin::KindIcon(KindCode(kind)));
     return box;
 }
 
-QPushButton* Button(const char* text, const char* name, QWidget* parent)
+QPushButton* Button(const QString& text, const char* name, QWidget* parent)
 {
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    auto* button = new QPushButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
     return button;
 }
@@ -39,19 +39,19 @@ QPushButton* Button(const char* text, const char* name, QWidget* parent)
 FindDialog::FindDialog(KeyTree& tree, QWidget* parent) : QDialog(parent), session_(tree)
 {
     setObjectName(QStringLiteral("findDialog"));
-    setWindowTitle(QStringLiteral("按名称类别搜索通讯簿"));
+    setWindowTitle(tr("按名称类别搜索通讯簿"));
     setModal(false);
 
     text_ = new QLineEdit(this);
     text_->setObjectName(QStringLiteral("findText"));
-    text_->setAccessibleName(QStringLiteral("名称"));
-    directories_ = KindBox("目录", ItemKind::Directory, "findDirectories", this);
-    keys_ = KindBox("钥匙", ItemKind::Key, "findKeys", this);
-    locks_ = KindBox("锁", ItemKind::Lock, "findLocks", this);
-    previous_ = Button("前一项", "findPrevious", this);
-    next_ = Button("后一项", "findNext", this);
-    search_ = Button("搜索", "findSearch", this);
-    close_ = Button("关闭", "findClose", this);
+    text_->setAccessibleName(tr("名称"));
+    directories_ = KindBox(tr("目录"), ItemKind::Directory, "findDirectories", this);
+    keys_ = KindBox(tr("钥匙"), ItemKind::Key, "findKeys", this);
+    locks_ = KindBox(tr("锁"), ItemKind::Lock, "findLocks", this);
+    previous_ = Button(tr("前一项"), "findPrevious", this);
+    next_ = Button(tr("后一项"), "findNext", this);
+    search_ = Button(tr("搜索"), "findSearch", this);
+    close_ = Button(tr("关闭"), "findClose", this);
     // Enter outside a focused button closes, like Esc, so neither leaves the menus disabled.
     close_->setDefault(true);
 

@@ -14,7 +14,7 @@ namespace morvane {
 NameClashDialog::NameClashDialog(const QString& text, int kind, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("nameClashDialog"));
-    setWindowTitle(QStringLiteral("重名警告!"));
+    setWindowTitle(tr("重名警告!"));
 
     // The icon stands in front of the text's first line, a little larger than its letters.
     const int side = std::max(18, fontMetrics().height() * 3 / 2);
@@ -30,7 +30,7 @@ NameClashDialog::NameClashDialog(const QString& text, int kind, QWidget* parent)
     text_->setMinimumWidth(fontMetrics().averageCharWidth() * 36);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("clashOk"));
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

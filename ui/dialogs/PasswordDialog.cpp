@@ -31,7 +31,7 @@ PasswordDialog::PasswordDialog(PasswordMode mode, const QString& preset, QWidget
     : QDialog(parent), mode_(mode), layout_(LayOutPasswordDialog(mode)), buttons_(layout_)
 {
     setObjectName(QStringLiteral("passwordDialog"));
-    setWindowTitle(ToQt(PasswordTitle(mode)));
+    setWindowTitle(Tr(PasswordTitle(mode)));
     setFont(skin::StandardFont(12));
     setMouseTracking(true);
     first_ = MakeField(layout_.first, "firstPassword");
@@ -39,12 +39,12 @@ PasswordDialog::PasswordDialog(PasswordMode mode, const QString& preset, QWidget
         second_ = MakeField(layout_.second, "secondPassword");
     if (mode == kPasswordBook)
         first_->setText(preset);
-    first_->setAccessibleName(QString::fromUtf8("输入密码"));
+    first_->setAccessibleName(tr("输入密码"));
     if (second_)
-        second_->setAccessibleName(QString::fromUtf8("再次输入密码以确认"));
+        second_->setAccessibleName(tr("再次输入密码以确认"));
     // The painted buttons take the focus after the fields, Space or Enter pressing them.
     for (int element : {int(PasswordButtons::kOk), int(PasswordButtons::kCancel)}) {
-        auto* place = new PaintedButton(QString::fromUtf8(element == PasswordButtons::kOk ? "确定" : "取消"), this);
+        auto* place = new PaintedButton(element == PasswordButtons::kOk ? tr("确定") : tr("取消"), this);
         place->setGeometry(ToQRect(*buttons_.RectOf(element)));
         connect(place, &PaintedButton::focusChanged, this, [this] { update(); });
         if (element == PasswordButtons::kOk) {
@@ -198,7 +198,7 @@ void PasswordDialog::ok()
 {
     if (second_ && first_->text() != second_->text()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Morvane"),
-                        QString::fromUtf8("两次输入的密码不相符, 重新输入!"), QMessageBox::Ok, this);
+                        tr("两次输入的密码不相符, 重新输入!"), QMessageBox::Ok, this);
         box.exec();
         first_->clear();
         second_->clear();
@@ -237,7 +237,7 @@ void PasswordDialog::paintEvent(QPaintEvent*)
         }
         skin::Draw(painter, art, QRectF(r));
         painter.setPen(Qt::black);
-        const QString label = QString::fromUtf8(element == PasswordButtons::kOk ? "确定" : "取消");
+        const QString label = element == PasswordButtons::kOk ? tr("确定") : tr("取消");
         painter.drawText(r.translated(buttons_.LabelShift(element), 0), Qt::AlignCenter | Qt::TextSingleLine, label);
         const QWidget* place = element == PasswordButtons::kOk ? okPlace_ : cancelPlace_;
         if (place && place->hasFocus()) {
@@ -249,12 +249,12 @@ void PasswordDialog::paintEvent(QPaintEvent*)
     }
 
     painter.setPen(Qt::black);
-    const auto prompt = [&](const PixelRect& r, const char* text) {
-        painter.drawText(ToQRect(r), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QString::fromUtf8(text));
+    const auto prompt = [&](const PixelRect& r, const QString& text) {
+        painter.drawText(ToQRect(r), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
     };
-    prompt(layout_.prompt, "输入密码:");
+    prompt(layout_.prompt, tr("输入密码:"));
     if (layout_.confirm)
-        prompt(layout_.confirmPrompt, "再次输入密码以确认:");
+        prompt(layout_.confirmPrompt, tr("再次输入密码以确认:"));
 }
 
 }  // namespace morvane

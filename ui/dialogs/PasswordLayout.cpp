@@ -27,15 +27,15 @@ PasswordLayout LayOutPasswordDialog(int mode, int clientWidth)
     return l;
 }
 
-std::string PasswordTitle(int mode)
+Phrase PasswordTitle(int mode)
 {
     switch (mode) {
-    case kPasswordSetLogin: return Gbk("设定系统登录密码");
-    case kPasswordLogin: return Gbk("输入密码登录应用");
+    case kPasswordSetLogin: return MORVANE_TR("morvane::PasswordDialog", "设定系统登录密码");
+    case kPasswordLogin: return MORVANE_TR("morvane::PasswordDialog", "输入密码登录应用");
     case kPasswordBook:
-    case 4: return Gbk("输入密码保存通讯簿");
-    case kPasswordConfirmOld: return Gbk("确认原有密码");
-    default: return std::string();
+    case 4: return MORVANE_TR("morvane::PasswordDialog", "输入密码保存通讯簿");
+    case kPasswordConfirmOld: return MORVANE_TR("morvane::PasswordDialog", "确认原有密码");
+    default: return Phrase();
     }
 }
 

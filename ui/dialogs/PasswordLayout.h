@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/Phrase.h"
+
 namespace morvane {
 
 // A rectangle in the dialog's client coordinates; right and bottom are exclusive.
@@ -33,8 +35,8 @@ struct PasswordLayout {
 PasswordLayout LayOutPasswordDialog(int mode, int clientWidth = kPasswordClientWidth);
 // The frame drawn around a field: one pixel out on the left, top and right, four below.
 inline PixelRect FieldFrame(const PixelRect& field) { return field.Grown(1, 1, 1, 4); }
-// The window title of a mode (GBK); "" for a mode no caller uses.
-std::string PasswordTitle(int mode);
+// The window title of a mode; empty for a mode no caller uses.
+Phrase PasswordTitle(int mode);
 
 // The painted OK and Cancel buttons: the hot one follows the mouse, a press records the
 // button under it, and a release over that same button carries it out.

@@ -1,4 +1,5 @@
-// The preferences dialog: the clipboard's clearing delay and the idle lock's delay.
+// The preferences dialog: the clipboard's clearing delay, the idle lock's delay and the
+// language (taken at the next start).
 #pragma once
 
 #include <QDialog>
@@ -6,6 +7,7 @@
 
 #include "ui/common/Preferences.h"
 
+class QComboBox;
 class QSpinBox;
 
 namespace morvane {
@@ -19,6 +21,7 @@ public:
     Preferences Values() const;
     QSpinBox* clipboardField() const { return clipboard_; }
     QSpinBox* lockField() const { return lock_; }
+    QComboBox* languageField() const { return language_; }
 
     // Shows the dialog modally; the new values on OK, nothing on Cancel.
     static std::optional<Preferences> Edit(const Preferences& prefs, QWidget* parent);
@@ -26,6 +29,7 @@ public:
 private:
     QSpinBox* clipboard_ = nullptr;
     QSpinBox* lock_ = nullptr;
+    QComboBox* language_ = nullptr;
 };
 
 }  // namespace morvane

@@ -15,6 +15,7 @@
 #include "platform/Text.h"
 #include "platform/Wipe.h"
 #include "ui/boxes/IoBox.h"
+#include "ui/common/QtText.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/skin/Fonts.h"
 #include "ui/skin/StrengthSelector.h"
@@ -59,14 +60,14 @@ IdleLock::IdleLock(MainWindow& window, KeyTree& tree, Desktop& desktop, QObject*
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &IdleLock::Check);
 
-    action_ = new QAction(QStringLiteral("锁定(&L)"), &window_);
+    action_ = new QAction(tr("锁定(&L)"), &window_);
     action_->setObjectName(QStringLiteral("lockBook"));
     action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     action_->setShortcutContext(Qt::WindowShortcut);
     connect(action_, &QAction::triggered, this, &IdleLock::Lock);
     window_.addAction(action_);
 
-    cover_ = new QLabel(QStringLiteral("已锁定"), &window_);
+    cover_ = new QLabel(tr("已锁定"), &window_);
     cover_->setObjectName(QStringLiteral("lockCover"));
     cover_->setAlignment(Qt::AlignCenter);
     cover_->setAutoFillBackground(true);
@@ -143,7 +144,7 @@ void IdleLock::Run()
         Wipe(*entry);
         if (right)
             break;
-        Tell(desktop_, Phrase::Plain(Gbk("密码MD5验证未能通过!")));
+        Tell(desktop_, Phrase::Plain(ToGbk(tr("密码MD5验证未能通过!"))));
         Pause(retryDelay_);
         if (!window_.isVisible())
             return;

@@ -154,14 +154,14 @@ Rect SizeByMouse(const Rect& w, Element pressed, int cx, int cy)
     return r;
 }
 
-std::string ActivityText(int mode)
+Phrase ActivityText(int mode)
 {
     switch (mode) {
-    case 1: return Gbk("加密中:");
-    case 2: return Gbk("解密中:");
-    case 4: return Gbk("随机数生成中:");
-    case 5: return Gbk("签字中:");
-    case 6: return Gbk("验证签字中:");
+    case 1: return MORVANE_TR("morvane::MainWindow", "加密中:");
+    case 2: return MORVANE_TR("morvane::MainWindow", "解密中:");
+    case 4: return MORVANE_TR("morvane::MainWindow", "随机数生成中:");
+    case 5: return MORVANE_TR("morvane::MainWindow", "签字中:");
+    case 6: return MORVANE_TR("morvane::MainWindow", "验证签字中:");
     default: return {};
     }
 }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/Phrase.h"
+
 namespace morvane::shell {
 
 // A rectangle as (left, top, right, bottom); right and bottom lie just outside it.
@@ -115,9 +117,8 @@ int DragOutlineLeft(const Rect& client, int p2, int currentLeft, int pointX);
 // dragged by hand to cursor (cx, cy); never below the minimum size.
 Rect SizeByMouse(const Rect& window, Element pressed, int cx, int cy);
 
-// The text before the progress bar for an activity mode (GBK); empty for idle and unknown
-// modes.
-std::string ActivityText(int mode);
+// The text before the progress bar for an activity mode; empty for idle and unknown modes.
+Phrase ActivityText(int mode);
 // "(" + the book file's name + ")" for a native path, in the native form; "()" when the path
 // has no '/'.
 std::string BookNameText(const std::string& bookPath);

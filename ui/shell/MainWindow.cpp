@@ -1,5 +1,6 @@
 #include "ui/shell/MainWindow.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -7,10 +8,12 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QMessageBox>
@@ -97,10 +100,9 @@ shell::TextSize Measure(const QFont& font, const QString& text)
     return {qCeil(line.naturalTextWidth()), qCeil(line.height())};
 }
 
-const QString& TitleText()
+QString TitleText()
 {
-    static const QString title = QStringLiteral("密钥通讯薄");
-    return title;
+    return QCoreApplication::translate("morvane::MainWindow", "密钥通讯薄");
 }
 
 }  // namespace
@@ -118,7 +120,7 @@ MainWindow::MainWindow(KeyTree& tree, Desktop& desktop, QWidget* parent)
     setMinimumSize(shell::kMinWindowWidth, shell::kMinWindowHeight);
 
     const QString host = QUrl(QStringLiteral(MORVANE_HOME_PAGE)).host();
-    linkText_ = QStringLiteral("访问软件主站 %1").arg(host.isEmpty() ? QStringLiteral(MORVANE_HOME_PAGE) : host);
+    linkText_ = tr("访问软件主站 %1").arg(host.isEmpty() ? QStringLiteral(MORVANE_HOME_PAGE) : host);
     texts_.title = Measure(skin::StandardFont(15), TitleText());
     const shell::TextSize link = Measure(skin::StandardFont(12), linkText_);
     texts_.linkWidth = link.width;
@@ -190,7 +192,7 @@ void MainWindow::Start()
     // input box shows. No line is clicked yet, so nothing is written through.
     BoxDisplay greeting;
     greeting.visible = true;
-    greeting.text = Gbk("在这里输入");
+    greeting.text = ToGbk(tr("在这里输入"));
     greeting.hasSelection = true;
     greeting.selLength = static_cast<std::uint32_t>(greeting.text.size());
     input_->Apply(greeting);
@@ -325,7 +327,7 @@ void MainWindow::ActivityChanged(ActivityMode mode)
 {
     // The commands pump nothing: everything here paints at once.
     const shell::Rect old = activityRect_;
-    activity_ = ToQt(shell::ActivityText(mode));
+    activity_ = Tr(shell::ActivityText(mode));
     if (mode != kActivityIdle) {
         activityRect_ = shell::ActivityRect(layout_.client, Measure(skin::StandardFont(12), activity_));
         progress_->show();
@@ -613,7 +615,7 @@ void MainWindow::Click(Element e)
 {
     switch (e) {
     case shell::kLink:
-        if (Tell(desktop_, Phrase::Plain(Gbk("访问软件主站，确定吗？")), MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok)
+        if (Tell(desktop_, Phrase::Plain(ToGbk(tr("访问软件主站，确定吗？"))), MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok)
             QDesktopServices::openUrl(QUrl(QStringLiteral(MORVANE_HOME_PAGE)));
         break;
     case shell::kMaximise:
@@ -711,17 +713,17 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event)
 void MainWindow::ShowWindowMenu(const QPoint& globalPos)
 {
     QMenu menu(this);
-    QAction* restore = menu.addAction(QStringLiteral("还原(&R)"), this, [this] { ToggleMaximised(); });
+    QAction* restore = menu.addAction(tr("还原(&R)"), this, [this] { ToggleMaximised(); });
     restore->setEnabled(maximised_);
-    menu.addAction(QStringLiteral("最小化(&N)"), this, [this] { showMinimized(); });
-    QAction* maximise = menu.addAction(QStringLiteral("最大化(&X)"), this, [this] { ToggleMaximised(); });
+    menu.addAction(tr("最小化(&N)"), this, [this] { showMinimized(); });
+    QAction* maximise = menu.addAction(tr("最大化(&X)"), this, [this] { ToggleMaximised(); });
     maximise->setEnabled(!maximised_);
     menu.addSeparator();
-    menu.addAction(QStringLiteral("关闭(&C)"), this, [this] { close(); });
+    menu.addAction(tr("关闭(&C)"), this, [this] { close(); });
     menu.addSeparator();
     guards_->AddMenuEntries(menu);
     menu.addSeparator();
-    menu.addAction(QStringLiteral("关于 Morvane(&A)..."), this, [this] { Q_EMIT aboutRequested(); });
+    menu.addAction(tr("关于 Morvane(&A)..."), this, [this] { Q_EMIT aboutRequested(); });
     menu.exec(globalPos);
 }
 
@@ -745,11 +747,11 @@ void MainWindow::AddFocusPlaces()
     for (IoBox* box : {input_, output_})
         box->setTabChangesFocus(true);
     tree_view_->setAccessibleName(TitleText());
-    input_->setAccessibleName(QStringLiteral("输入框"));
-    output_->setAccessibleName(QStringLiteral("输出框"));
-    selector_->setAccessibleName(QStringLiteral("强度"));
-    progress_->setAccessibleName(QStringLiteral("进度"));
-    splitter1_->setAccessibleName(QStringLiteral("分隔条"));
+    input_->setAccessibleName(tr("输入框"));
+    output_->setAccessibleName(tr("输出框"));
+    selector_->setAccessibleName(tr("强度"));
+    progress_->setAccessibleName(tr("进度"));
+    splitter1_->setAccessibleName(tr("分隔条"));
     splitter1_->setFocusPolicy(Qt::TabFocus);
     splitter1_->installEventFilter(this);
     tree_view_->installEventFilter(this);
@@ -769,13 +771,13 @@ void MainWindow::SyncFocusPlaces()
             enabled = ButtonEnabled(e);
             name = Label(e);
             if (name.isEmpty())
-                name = e == shell::kButton1 ? QStringLiteral("操作1") : e == shell::kButton2 ? QStringLiteral("操作2")
-                                                                           : QStringLiteral("单步运算");
+                name = e == shell::kButton1 ? tr("操作1") : e == shell::kButton2 ? tr("操作2")
+                                                                           : tr("单步运算");
             break;
         case shell::kLink: name = linkText_; break;
-        case shell::kMinimise: name = QStringLiteral("最小化"); break;
-        case shell::kMaximise: name = maximised_ ? QStringLiteral("还原") : QStringLiteral("最大化"); break;
-        case shell::kClose: name = QStringLiteral("关闭"); break;
+        case shell::kMinimise: name = tr("最小化"); break;
+        case shell::kMaximise: name = maximised_ ? tr("还原") : tr("最大化"); break;
+        case shell::kClose: name = tr("关闭"); break;
         default: break;
         }
         // Hidden controls take no focus: the link gives way to the generation's status.
@@ -958,7 +960,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 bool MainWindow::RunCloseSequence()
 {
     inCloseSequence_ = true;
-    const bool quit = Tell(desktop_, Phrase::Plain(Gbk("确认退出吗?")), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+    const bool quit = Tell(desktop_, Phrase::Plain(ToGbk(tr("确认退出吗?"))), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
     if (quit) {
         StopCollectionTimer();
         (void)SaveAtExit(tree_);  // a failed save was told; the user chose to quit
@@ -1025,6 +1027,22 @@ void MainWindow::WriteStateDump()
         line(QStringLiteral("modal %1").arg(QString::fromLatin1(modal->metaObject()->className())));
         if (auto* box = qobject_cast<QMessageBox*>(modal))
             line(QStringLiteral("message %1").arg(box->text().simplified()));
+    }
+    // Every open dialog's own words, modal or not, for the tests that read its language.
+    for (const QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible() || !qobject_cast<const QDialog*>(top))
+            continue;
+        line(QStringLiteral("dialog %1").arg(QString::fromLatin1(top->metaObject()->className())));
+        line(QStringLiteral("dialogtitle %1").arg(top->windowTitle()));
+        for (const QWidget* w : top->findChildren<QWidget*>()) {
+            QString text;
+            if (const auto* label = qobject_cast<const QLabel*>(w))
+                text = label->text();
+            else if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+                text = button->text();
+            if (w->isVisible() && !text.isEmpty())
+                line(QStringLiteral("dialogtext %1").arg(text.simplified()));
+        }
     }
     // An open popup's entries.
     if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))

@@ -53,10 +53,10 @@ MsgAnswer QtDesktop::MessageBox(const Phrase& text, const std::string& caption, 
         const char* label;
         MsgAnswer answer;
     };
-    static const Choice ok{QMessageBox::Ok, "确定", MsgAnswer::Ok};
-    static const Choice cancel{QMessageBox::Cancel, "取消", MsgAnswer::Cancel};
-    static const Choice yes{QMessageBox::Yes, "是(&Y)", MsgAnswer::Yes};
-    static const Choice no{QMessageBox::No, "否(&N)", MsgAnswer::No};
+    static const Choice ok{QMessageBox::Ok, QT_TRANSLATE_NOOP("morvane::QtDesktop", "确定"), MsgAnswer::Ok};
+    static const Choice cancel{QMessageBox::Cancel, QT_TRANSLATE_NOOP("morvane::QtDesktop", "取消"), MsgAnswer::Cancel};
+    static const Choice yes{QMessageBox::Yes, QT_TRANSLATE_NOOP("morvane::QtDesktop", "是(&Y)"), MsgAnswer::Yes};
+    static const Choice no{QMessageBox::No, QT_TRANSLATE_NOOP("morvane::QtDesktop", "否(&N)"), MsgAnswer::No};
     std::vector<Choice> choices;
     switch (buttons) {
     case MsgButtons::Ok: choices = {ok}; break;
@@ -66,7 +66,7 @@ MsgAnswer QtDesktop::MessageBox(const Phrase& text, const std::string& caption, 
     }
     for (const Choice& c : choices) {
         box.addButton(c.button);
-        box.button(c.button)->setText(QString::fromUtf8(c.label));
+        box.button(c.button)->setText(QCoreApplication::translate("morvane::QtDesktop", c.label));
     }
     box.setDefaultButton(choices.front().button);
     box.setEscapeButton(choices.back().button);

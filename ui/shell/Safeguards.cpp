@@ -6,6 +6,7 @@
 #include "platform/Desktop.h"
 #include "platform/Text.h"
 #include "ui/boxes/SecretClipboard.h"
+#include "ui/common/QtText.h"
 #include "ui/dialogs/PreferencesDialog.h"
 #include "ui/shell/IdleLock.h"
 #include "ui/shell/MainWindow.h"
@@ -20,7 +21,7 @@ Safeguards::Safeguards(MainWindow& window, KeyTree& tree, Desktop& desktop)
     // A locked book leaves nothing of itself on the clipboard.
     connect(lock_, &IdleLock::locking, clipboard_, &SecretClipboard::ClearPending);
 
-    preferences_ = new QAction(QStringLiteral("首选项(&P)..."), this);
+    preferences_ = new QAction(tr("首选项(&P)..."), this);
     preferences_->setObjectName(QStringLiteral("preferences"));
     connect(preferences_, &QAction::triggered, this, &Safeguards::EditPreferences);
 
@@ -48,7 +49,7 @@ void Safeguards::EditPreferences()
     Apply(*chosen);
     const std::string path = PreferencesPath();
     if (!SavePreferences(*chosen, path))
-        Tell(desktop_, Phrase::Plain(Gbk("不能写设置文件: ") + Gbk(path)));
+        Tell(desktop_, Phrase::Plain(ToGbk(tr("不能写设置文件: %1").arg(QString::fromStdString(path)))));
 }
 
 }  // namespace morvane

@@ -3,6 +3,7 @@
 #include <QColor>
 
 #include "book/Queries.h"
+#include "message/DetailRows.h"
 #include "ui/common/QtText.h"
 #include "ui/skin/Artwork.h"
 
@@ -131,8 +132,13 @@ QVariant BookModel::data(const QModelIndex& index, int role) const
     if (!book_.Valid(n))
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return ToQt(book_.Label(n));
+    case Qt::DisplayRole: {
+        // Only a fixed label is translated; names and values stay as they were written.
+        const std::string label = book_.Label(n);
+        if (const auto line = SplitFixedLabel(book_.Kind(n), label))
+            return Tr(line->label) + ToQt(line->rest);
+        return ToQt(label);
+    }
     case Qt::DecorationRole:
         return Icon(book_.Kind(n));
     case Qt::BackgroundRole:

@@ -33,7 +33,7 @@ TreeActions::TreeActions(KeyTree& tree, QWidget* window, QWidget* treeView)
 {
     setObjectName(QStringLiteral("treeActions"));
     for (const Command& c : CommandTable()) {
-        auto* a = new QAction(ToQt(c.label), window);
+        auto* a = new QAction(Tr(c.source), window);
         a->setObjectName(QString::fromLatin1(c.name));
         a->setData(c.id);
         a->setShortcuts(CommandShortcuts(c.id));

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "book/Book.h"

@@ -37,6 +37,9 @@ export XDG_DATA_HOME=$work/data
 # The preferences too: the user's own delays must not time a test.
 export XDG_CONFIG_HOME=$work/config
 export MORVANE_STATE_DUMP=$work/state.txt
+# The scripts read the window's Chinese texts unless they ask for English (e2e_lang=en); the
+# machine's own locale must not choose for them.
+export MORVANE_LANG=${e2e_lang:-zh}
 export QT_QPA_PLATFORM=xcb
 # Under the sanitizer build: leaks inside Qt's own libraries are not ours to report.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/lsan-qt.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
