@@ -117,7 +117,7 @@
     </message>
     <message>
         <source>搜索到 %1 个结果! 第 %2/%3 个</source>
-        <translation>Found %1 results! Result %2/%3</translation>
+        <translation>Found: %1! Result %2/%3</translation>
     </message>
     <message>
         <source>找到 %1 个素数. 调用程序%2次 检验大数 %3 个 用时%4秒 %5 ...(找到质数)</source>

@@ -49,6 +49,34 @@ TEST(ShellLayout, ElementsTileWithoutOverlap)
     }
 }
 
+// Labels longer than the drawn controls (English ones) widen them leftwards from splitter 2;
+// labels that fit keep the skin's places.
+TEST(ShellLayout, BottomControlsWidenToTheirLabels)
+{
+    LayoutTexts fits;
+    fits.button1Width = fits.button2Width = 61;
+    fits.checkWidth = 48;
+    const Layout same = Standard(fits);
+    EXPECT_EQ(same.button1, Standard().button1);
+    EXPECT_EQ(same.button2, Standard().button2);
+    EXPECT_EQ(same.checkHit, Standard().checkHit);
+    EXPECT_EQ(same.checkLabel, (Rect{563, 544, 613, 562}));
+
+    LayoutTexts wide;
+    wide.button1Width = 70;
+    wide.button2Width = 110;
+    wide.checkWidth = 80;
+    const Layout l = Standard(wide);
+    EXPECT_EQ(l.button1.right, 779);
+    EXPECT_GE(l.button1.Width(), 70 + 12);
+    EXPECT_GE(l.button2.Width(), 110 + 12);
+    EXPECT_GE(l.checkLabel.Width(), 80);
+    EXPECT_EQ(l.button2.right + 10, l.button1.left);
+    EXPECT_EQ(l.checkHit.right + 10, l.button2.left);
+    EXPECT_EQ(l.checkSquare.left, l.checkHit.left);
+    EXPECT_LT(l.checkSquare.right, l.checkLabel.left);
+}
+
 // Hit-test order: the grip wins over both edges it overlaps; the link only while it is shown;
 // the header drags the window everywhere but on the caption buttons.
 TEST(ShellLayout, HitTestOrderAndMoveArea)

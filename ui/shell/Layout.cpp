@@ -87,11 +87,16 @@ Layout ComputeLayout(const Rect& c, int p1, int p2, const LayoutTexts& texts)
     l.progress = {kProgressLeft, y, kProgressRight, y + barHeight};
     l.link = StatusLine(c, R - kLinkRightInset - texts.linkWidth, R - kLinkRightInset, texts.statusHeight);
     const int m = B - 62 + (30 - 19) / 2;
-    l.button1 = {p2 - 82, m, p2 - 9, m + 19};
-    l.button2 = {p2 - 165, m, p2 - 92, m + 19};
-    l.checkHit = {p2 - 243, m, p2 - 175, m + 19};
-    l.checkSquare = {p2 - 243, m + 3, p2 - 230, m + 16};
-    l.checkLabel = {p2 - 225, m + 1, p2 - 175, m + 19};
+    // Right to left, 10 pixels apart: button 1, button 2, the check box's label, its square.
+    const int w1 = std::max(73, texts.button1Width + 12);
+    const int w2 = std::max(73, texts.button2Width + 12);
+    const int wc = std::max(50, texts.checkWidth + 2);
+    l.button1 = {p2 - 9 - w1, m, p2 - 9, m + 19};
+    l.button2 = {l.button1.left - 10 - w2, m, l.button1.left - 10, m + 19};
+    const int checkRight = l.button2.left - 10;
+    l.checkLabel = {checkRight - wc, m + 1, checkRight, m + 19};
+    l.checkSquare = {l.checkLabel.left - 18, m + 3, l.checkLabel.left - 5, m + 16};
+    l.checkHit = {l.checkSquare.left, m, checkRight, m + 19};
 
     // The title and the book name sit centred together over the tree, bottoms aligned.
     const int x0 = l.tree.left, x1 = l.tree.right;

@@ -64,6 +64,9 @@ struct LayoutTexts {
     TextSize bookName;
     int linkWidth = 0;
     int statusHeight = 0;
+    // The operation buttons' and the check box's label widths (height-12 font): the controls
+    // widen beyond their drawn size for a label that does not fit (an English one).
+    int button1Width = 0, button2Width = 0, checkWidth = 0;
 };
 
 struct Layout {

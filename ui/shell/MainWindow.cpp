@@ -303,6 +303,18 @@ int MainWindow::ShowLine(KeyTree& tree, Node line)
 void MainWindow::Apply()
 {
     const LineDisplay& d = display_;
+    // Labels that change width (another language's) move the controls.
+    const QFont small = skin::StandardFont(12);
+    const int w1 = Measure(small, Tr(d.button1Label)).width, w2 = Measure(small, Tr(d.button2Label)).width,
+              wc = Measure(small, Tr(d.checkLabel)).width;
+    if (w1 != texts_.button1Width || w2 != texts_.button2Width || wc != texts_.checkWidth) {
+        texts_.button1Width = w1;
+        texts_.button2Width = w2;
+        texts_.checkWidth = wc;
+        const shell::Rect old = layout_.bottomBand;
+        layout_ = shell::ComputeLayout(layout_.client, p1_, p2_, texts_);
+        update(ToQ(old));
+    }
     input_->Apply(d.input);
     output_->Apply(d.output);
     selector_->Apply(d.selectorVisible, d.selectorIndex);
