@@ -143,12 +143,13 @@ first_login() {
 }
 
 # Closes by the caption button: quit, no book file, the new run file notice; the program must
-# end with exit code 0.
+# end with exit code 0. An argument is a pattern the close question's dump line must match.
 close_without_book() {
   local wx wy ww rc
   read -r _ wx wy ww _ < <(state '^window ')
   click_at $((wx + ww - 35)) $((wy + 11)) 1
   next_window "the close question"
+  [ -z "${1:-}" ] || wait_state "$1"
   xdotool key Return                          # 是
   next_window "the save question"
   xdotool key Escape                          # 否: no book file
