@@ -60,6 +60,10 @@ public:
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const;
     [[nodiscard]] int BlockBytes() const { return nb_ * 4; }
 
+    // The 256-bit block runs on the processor's AES instructions where it has them. Tests
+    // turn that off to check the table code against them; returns whether they are in use.
+    static bool AllowHardwareRounds(bool allowed);
+
 private:
     static constexpr int kMaxRounds = 14;
     static constexpr int kMaxWords = (kMaxRounds + 1) * 8;
