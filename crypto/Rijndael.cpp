@@ -498,15 +498,15 @@ int CRijndael::Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
             if (UseHardware(nb)) {
                 // Four blocks at a time, all wholly within the recorded length.
                 constexpr std::size_t kGroup = 4;
-                std::uint8_t xs[kGroup * 32];
-                for (; b + kGroup <= end && (b + kGroup) * bs <= length; b += kGroup) {
-                    const std::size_t off = b * bs;
-                    WideBlocks<kGroup, true>(dk_, nr_, ct + off, xs);
-                    for (std::size_t i = 0; i < kGroup * bs; ++i)
-                        out[off + i] = xs[i] ^ (i < bs ? before[i] : ct[off + i - bs]);
-                    before = ct + off + (kGroup - 1) * bs;
+                for (; b + kGroup <= end && (b + kGroup) * 32 <= length; b += kGroup) {
+                    std::uint8_t* o = out.data() + b * 32;
+                    WideBlocks<kGroup, true>(dk_, nr_, ct + b * 32, o);
+                    for (std::size_t g = 0; g < kGroup; ++g) {
+                        for (std::size_t i = 0; i < 32; ++i)
+                            o[32 * g + i] ^= before[i];
+                        before = ct + (b + g) * 32;
+                    }
                 }
-                WipeBytes(xs, sizeof(xs));
             }
 #endif
             for (; b < end; ++b) {
