@@ -163,6 +163,14 @@ void Book::Notify(F&& f)
 
 // ---- Properties
 
+bool Book::AnyWith(std::uint32_t flagBits, std::uint32_t stateBits) const
+{
+    for (const Slot& s : slots_)
+        if (s.kind != 0 && ((s.record.flags & flagBits) | (s.state & stateBits)) != 0)
+            return true;
+    return false;
+}
+
 bool Book::Valid(Node n) const { return Get(n) != nullptr; }
 
 std::int32_t Book::Kind(Node n) const

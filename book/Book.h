@@ -169,6 +169,10 @@ public:
     bool Expanded(Node n) const { return (State(n) & kStateExpanded) != 0; }
     bool Marked(Node n) const { return (Flags(n) & kFlagMarked) != 0; }
 
+    // True when some node carries one of flagBits in its flags or one of stateBits in its view
+    // state: one pass over the node store, far cheaper than a walk of the tree.
+    bool AnyWith(std::uint32_t flagBits, std::uint32_t stateBits) const;
+
     // ---- Changes. Each returns 1, or -1 when the node is stale or none.
     int SetText(Node n, std::string_view text);
     int SetFlags(Node n, std::uint32_t flags);
