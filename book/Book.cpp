@@ -460,6 +460,40 @@ Node Book::NextPreOrder(Node n, Node root) const
     return Node{};
 }
 
+int Book::WalkStream(Node start, StreamVisitor& visitor) const
+{
+    const bool whole = start.IsNone();
+    std::uint32_t cur = whole ? (roots_.empty() ? 0 : roots_.front()) : start.slot;
+    if (!whole && !Get(start))
+        return -1;
+    while (cur) {
+        const Slot& s = slots_[cur - 1];
+        visitor.Record(Node{cur, s.gen}, s.kind, s.record.text, s.state, s.record.flags);
+        if (!s.kids.empty()) {
+            cur = s.kids.front();
+            continue;
+        }
+        std::uint32_t n = cur;
+        cur = 0;
+        for (;;) {
+            if (!whole && n == start.slot)
+                break;
+            const Slot& c = slots_[n - 1];
+            const std::vector<std::uint32_t>& siblings = KidsOf(c.parent);
+            if (c.row + 1 < siblings.size()) {
+                visitor.Close();
+                cur = siblings[c.row + 1];
+                break;
+            }
+            if (!c.parent)
+                break;
+            visitor.Close();
+            n = c.parent;
+        }
+    }
+    return 1;
+}
+
 bool Book::IsWithin(Node n, Node anc) const
 {
     if (!Get(n) || !Get(anc))

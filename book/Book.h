@@ -217,6 +217,21 @@ public:
     bool IsWithin(Node n, Node anc) const;
     int Depth(Node n) const;                // 0 for a top-level node, -1 when stale
 
+    // A walk in the order of the tree stream (book/TreeStream.h), straight over the node
+    // store: Record for each node in pre-order, Close for each step to a next sibling and
+    // each level climbed. From a node, its subtree alone (the node is never closed); from
+    // none, every top-level node with its subtree.
+    struct StreamVisitor {
+        virtual void Record(Node n, std::int32_t kind, const std::string& text, std::uint32_t state,
+                            std::uint32_t flags) = 0;
+        virtual void Close() = 0;
+
+    protected:
+        ~StreamVisitor() = default;
+    };
+    // -1 when start is stale, else 1.
+    int WalkStream(Node start, StreamVisitor& visitor) const;
+
     // ---- Rows, each in constant time (parent none: the top level)
     static constexpr int kMaxRows = 0x7FFFFFFF;
     std::size_t ChildCount(Node parent) const;   // 0 when stale

@@ -5,6 +5,8 @@
 #include <strings.h>
 #include <new>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "book/Compress.h"
 #include "book/Marking.h"
@@ -182,9 +184,33 @@ BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std
         if (cipher.Decrypt(plain, cipherText, password) != 1 || plain.size() < kMd5Size)
             return BookContentError::Cipher;
         const std::size_t m = plain.size() - kMd5Size;
-        if (!DigestEquals(Md5Of(std::span<const std::uint8_t>(plain.data(), m)), plain.data() + m))
+        // The digest is taken on a thread of its own while the content expands; what a
+        // content failing its digest expanded to is thrown away.
+        const std::span<const std::uint8_t> coded(plain.data(), m);
+        Md5Bytes digest{};
+        std::thread digester;
+        try {
+            digester = std::thread([&digest, coded] { digest = Md5Of(coded); });
+        } catch (const std::system_error&) {
+            digest = Md5Of(coded);
+        }
+        struct Join {
+            std::thread& t;
+            ~Join()
+            {
+                if (t.joinable())
+                    t.join();
+            }
+        };
+        int expanded = kExpandMalformed;
+        {
+            Join join{digester};
+            expanded = codec.Expand(stream, plain.data(), m, kMaxBookStreamBytes);
+        }
+        if (!DigestEquals(digest, plain.data() + m)) {
+            Wipe(stream);
             return BookContentError::Digest;
-        const int expanded = codec.Expand(stream, plain.data(), m, kMaxBookStreamBytes);
+        }
         if (expanded != 1) {
             stream.clear();
             return expanded == kExpandTooLarge ? BookContentError::TooLarge : BookContentError::Expand;
