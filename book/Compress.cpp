@@ -354,6 +354,12 @@ bool ExpandRegular(std::vector<std::uint8_t>& out, const std::uint8_t* data, std
     if (NextChunks(data, len, end, pos, spans) != 1 || spans.empty() || spans.size() - 1 > limit / kFull)
         return false;
     const std::size_t n = spans.size();
+    // A full chunk needs its first literal and at least three copies (of at most 32769
+    // bytes, 18 bits or more each): shorter chunks, as crafted data has them by the
+    // thousand, go to the checked expansion without a buffer sized for full ones.
+    constexpr std::uint64_t kFullChunkBits = 9 + 3 * 18;
+    for (std::size_t k = 0; k + 1 < n; ++k)
+        if (spans[k].end - spans[k].begin < kFullChunkBits) return false;
     const std::size_t full = (n - 1) * kFull;
     std::size_t last = 0;
     if (WalkChunk(data, len, spans[n - 1].begin, spans[n - 1].end, last, [](std::size_t, std::uint8_t) {},
