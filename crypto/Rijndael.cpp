@@ -397,12 +397,34 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
                        const std::uint8_t* password, std::size_t passwordLen, int blockBits,
                        int keyBits, int mode)
 {
+    return EncryptParts(out, data, dataLen, 0, nullptr, password, passwordLen, blockBits, keyBits, mode);
+}
+
+int CRijndael::EncryptWithTail(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+                               std::size_t tailLen, const std::function<void(std::uint8_t*)>& fillTail,
+                               std::string_view password, int blockBits, int keyBits)
+{
+    if (tailLen > 32 || (tailLen > 0 && !fillTail))
+        return -1;
+    return EncryptParts(out, data.data(), data.size(), tailLen, tailLen > 0 ? &fillTail : nullptr,
+                        reinterpret_cast<const std::uint8_t*>(password.data()), password.size(), blockBits,
+                        keyBits, kCipherBlockChaining);
+}
+
+int CRijndael::EncryptParts(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
+                            std::size_t tailLen, const std::function<void(std::uint8_t*)>* fillTail,
+                            const std::uint8_t* password, std::size_t passwordLen, int blockBits, int keyBits,
+                            int mode)
+{
     if ((!data && dataLen > 0) || !password || passwordLen == 0)
         return -1;
     if (blockBits % 32 != 0 || keyBits % 32 != 0 || mode < 0 || mode > 255)
         return -1;
+    if (tailLen > 0 && mode != kCipherBlockChaining)
+        return -1;
     // The length field holds 32 bits.
-    if (dataLen > 0xFFFFFFFFu)
+    const std::size_t total = dataLen + tailLen;
+    if (total > 0xFFFFFFFFu)
         return -1;
     OnExit wipe{[this] {
         WipeBytes(ek_, sizeof(ek_));
@@ -411,8 +433,8 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     if (SetKey(password, passwordLen, blockBits / 32, keyBits / 32) != 1)
         return -1;
     const std::size_t bs = std::size_t(nb_) * 4;
-    const std::size_t blocks = (dataLen + bs - 1) / bs;
-    const std::size_t cipherLen = mode == kCipherBlockChaining ? blocks * bs : dataLen;
+    const std::size_t blocks = (total + bs - 1) / bs;
+    const std::size_t cipherLen = mode == kCipherBlockChaining ? blocks * bs : total;
     try {
         out.assign(kCipherHeaderSize + cipherLen, 0);
     } catch (const std::bad_alloc&) {
@@ -423,22 +445,36 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     out[2] = static_cast<std::uint8_t>(nk_);
     out[3] = 1;
     for (int i = 0; i < 4; ++i)
-        out[4 + i] = static_cast<std::uint8_t>(dataLen >> (8 * i));
+        out[4 + i] = static_cast<std::uint8_t>(total >> (8 * i));
     std::uint8_t* ct = out.data() + kCipherHeaderSize;
 
     std::uint8_t chain[32];
     std::memcpy(chain, kInitVector.data(), bs);
     if (mode == kCipherBlockChaining) {
-        for (std::size_t b = 0; b < blocks; ++b) {
-            const std::size_t off = b * bs;
-            const std::size_t n = std::min(bs, dataLen - off);
+        // Blocks of p[0..n-1], the last one completed with zero bytes, from ct on.
+        auto chainBlocks = [&](const std::uint8_t* p, std::size_t n, std::uint8_t* to) {
             std::uint8_t x[32];
-            // The last block is completed with zero bytes.
-            for (std::size_t i = 0; i < bs; ++i)
-                x[i] = static_cast<std::uint8_t>((i < n ? data[off + i] : 0) ^ chain[i]);
-            EncryptBlock(x, ct + off);
-            std::memcpy(chain, ct + off, bs);
+            for (std::size_t off = 0; off < n; off += bs) {
+                const std::size_t m = std::min(bs, n - off);
+                for (std::size_t i = 0; i < bs; ++i)
+                    x[i] = static_cast<std::uint8_t>((i < m ? p[off + i] : 0) ^ chain[i]);
+                EncryptBlock(x, to + off);
+                std::memcpy(chain, to + off, bs);
+            }
             WipeBytes(x, sizeof(x));
+        };
+        if (!fillTail) {
+            chainBlocks(data, dataLen, ct);
+        } else {
+            // The whole blocks of data first; the tail is asked for only then.
+            const std::size_t whole = dataLen / bs * bs;
+            chainBlocks(data, whole, ct);
+            SecretArray<std::uint8_t, 64> rest;
+            const std::size_t left = dataLen - whole;
+            if (left > 0)
+                std::memcpy(rest.data(), data + whole, left);
+            (*fillTail)(rest.data() + left);
+            chainBlocks(rest.data(), left + tailLen, ct + whole);
         }
     } else {
         std::uint8_t e[32];
