@@ -330,6 +330,47 @@ Node Book::Insert(Node parent, std::int32_t kind, std::string_view text)
     return n;
 }
 
+Node Book::Append(Node parent, std::int32_t kind, std::string_view text, std::uint32_t state, std::uint32_t flags)
+{
+    if (!observers_.empty()) {
+        const Node n = Insert(parent, kind, text);
+        if (n) {
+            SetState(n, state, ~0u);
+            SetFlags(n, flags);
+        }
+        return n;
+    }
+    if (kind == 0 || (!parent.IsNone() && !Get(parent)))
+        return Node{};
+    std::uint32_t k = 0;
+    try {
+        k = Allocate();
+        slots_[k - 1].record.text.assign(text.data(), text.size());
+        std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
+        if (kids.size() >= static_cast<std::size_t>(kMaxRows)) {
+            GiveBack(k);
+            return Node{};
+        }
+        if (kids.size() == kids.capacity())
+            kids.reserve(kids.empty() ? 4 : 2 * kids.size());
+        kids.push_back(k);
+    } catch (const std::bad_alloc&) {
+        if (k)
+            GiveBack(k);
+        return Node{};
+    }
+    Slot& s = slots_[k - 1];
+    s.kind = kind;
+    s.state = state;
+    s.record.flags = flags;
+    s.parent = parent.slot;
+    s.row = static_cast<std::uint32_t>(KidsOf(parent.slot).size() - 1);
+    ++liveCount_;
+    const Node n{k, s.gen};
+    s.record.self = n;
+    return n;
+}
+
 int Book::Remove(Node n)
 {
     const Slot* s = Get(n);

@@ -191,6 +191,9 @@ public:
     // runs out or the parent already has kMaxRows children.
     Node Insert(Node parent, std::int32_t kind, std::string_view text);
     Node Insert(Node parent, ItemKind kind, std::string_view text) { return Insert(parent, KindCode(kind), text); }
+    // Insert, with the new node's view state and flags given: as Insert followed by SetState
+    // and SetFlags, in one step when nobody observes the book (a book being read).
+    Node Append(Node parent, std::int32_t kind, std::string_view text, std::uint32_t state, std::uint32_t flags);
     // Removes the node with its whole subtree. 1, or -1 when stale or none.
     int Remove(Node n);
     // Removes every node (a reset for the observers).

@@ -81,7 +81,7 @@ bool Build(Book& book, Node base, std::span<const std::uint8_t> data, Markers& m
         [&](std::int32_t kind, std::string_view text, std::uint32_t state, std::uint32_t flags) {
             if (!ok)
                 return;
-            const Node n = book.Insert(cur, kind, text);
+            const Node n = book.Append(cur, kind, text, state & kStateExpanded, flags & ~kMarkers);
             if (!n) {
                 ok = false;
                 return;
@@ -89,15 +89,12 @@ bool Build(Book& book, Node base, std::span<const std::uint8_t> data, Markers& m
             if (!first)
                 first = n;
             cur = n;
-            if (state & kStateExpanded)
-                book.SetState(n, kStateExpanded, kStateExpanded);
             if (flags & kFlagFirstVisible)
                 m.firstVisible = n;
             if (flags & kFlagMarkedParent)
                 m.markedParent = n;
             if (flags & kFlagMarked)
                 ++m.marked;
-            book.SetFlags(n, flags & ~kMarkers);
         },
         [&]() { cur = book.Parent(cur); });
     if (!ok && first)
