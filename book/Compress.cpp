@@ -387,8 +387,9 @@ bool ExpandRegular(std::vector<std::uint8_t>& out, const std::uint8_t* data, std
     return ok;
 }
 
-// Checks the whole buffer and sizes the output before any of it is produced, so that
-// malformed or oversized data costs no memory and the output is allocated once, exactly.
+// Data ExpandRegular does not take is checked whole and the output sized before any of it is
+// produced, so that malformed or oversized data costs no memory and the output is allocated
+// once, exactly.
 // The chunks are independent: both passes run them on `threads` threads, a batch at a time.
 int ExpandInto(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len, std::size_t limit,
                const CCompress& codec) {
