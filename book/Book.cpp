@@ -163,6 +163,14 @@ void Book::Notify(F&& f)
 
 // ---- Properties
 
+bool Book::AnyWith(std::uint32_t flagBits, std::uint32_t stateBits) const
+{
+    for (const Slot& s : slots_)
+        if (s.kind != 0 && ((s.record.flags & flagBits) | (s.state & stateBits)) != 0)
+            return true;
+    return false;
+}
+
 bool Book::Valid(Node n) const { return Get(n) != nullptr; }
 
 std::int32_t Book::Kind(Node n) const
@@ -322,6 +330,47 @@ Node Book::Insert(Node parent, std::int32_t kind, std::string_view text)
     return n;
 }
 
+Node Book::Append(Node parent, std::int32_t kind, std::string_view text, std::uint32_t state, std::uint32_t flags)
+{
+    if (!observers_.empty()) {
+        const Node n = Insert(parent, kind, text);
+        if (n) {
+            SetState(n, state, ~0u);
+            SetFlags(n, flags);
+        }
+        return n;
+    }
+    if (kind == 0 || (!parent.IsNone() && !Get(parent)))
+        return Node{};
+    std::uint32_t k = 0;
+    try {
+        k = Allocate();
+        slots_[k - 1].record.text.assign(text.data(), text.size());
+        std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
+        if (kids.size() >= static_cast<std::size_t>(kMaxRows)) {
+            GiveBack(k);
+            return Node{};
+        }
+        if (kids.size() == kids.capacity())
+            kids.reserve(kids.empty() ? 4 : 2 * kids.size());
+        kids.push_back(k);
+    } catch (const std::bad_alloc&) {
+        if (k)
+            GiveBack(k);
+        return Node{};
+    }
+    Slot& s = slots_[k - 1];
+    s.kind = kind;
+    s.state = state;
+    s.record.flags = flags;
+    s.parent = parent.slot;
+    s.row = static_cast<std::uint32_t>(KidsOf(parent.slot).size() - 1);
+    ++liveCount_;
+    const Node n{k, s.gen};
+    s.record.self = n;
+    return n;
+}
+
 int Book::Remove(Node n)
 {
     const Slot* s = Get(n);
@@ -450,6 +499,40 @@ Node Book::NextPreOrder(Node n, Node root) const
         cur = c.parent;
     }
     return Node{};
+}
+
+int Book::WalkStream(Node start, StreamVisitor& visitor) const
+{
+    const bool whole = start.IsNone();
+    std::uint32_t cur = whole ? (roots_.empty() ? 0 : roots_.front()) : start.slot;
+    if (!whole && !Get(start))
+        return -1;
+    while (cur) {
+        const Slot& s = slots_[cur - 1];
+        visitor.Record(Node{cur, s.gen}, s.kind, s.record.text, s.state, s.record.flags);
+        if (!s.kids.empty()) {
+            cur = s.kids.front();
+            continue;
+        }
+        std::uint32_t n = cur;
+        cur = 0;
+        for (;;) {
+            if (!whole && n == start.slot)
+                break;
+            const Slot& c = slots_[n - 1];
+            const std::vector<std::uint32_t>& siblings = KidsOf(c.parent);
+            if (c.row + 1 < siblings.size()) {
+                visitor.Close();
+                cur = siblings[c.row + 1];
+                break;
+            }
+            if (!c.parent)
+                break;
+            visitor.Close();
+            n = c.parent;
+        }
+    }
+    return 1;
 }
 
 bool Book::IsWithin(Node n, Node anc) const

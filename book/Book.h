@@ -169,6 +169,10 @@ public:
     bool Expanded(Node n) const { return (State(n) & kStateExpanded) != 0; }
     bool Marked(Node n) const { return (Flags(n) & kFlagMarked) != 0; }
 
+    // True when some node carries one of flagBits in its flags or one of stateBits in its view
+    // state: one pass over the node store, far cheaper than a walk of the tree.
+    bool AnyWith(std::uint32_t flagBits, std::uint32_t stateBits) const;
+
     // ---- Changes. Each returns 1, or -1 when the node is stale or none.
     int SetText(Node n, std::string_view text);
     int SetFlags(Node n, std::uint32_t flags);
@@ -187,6 +191,9 @@ public:
     // runs out or the parent already has kMaxRows children.
     Node Insert(Node parent, std::int32_t kind, std::string_view text);
     Node Insert(Node parent, ItemKind kind, std::string_view text) { return Insert(parent, KindCode(kind), text); }
+    // Insert, with the new node's view state and flags given: as Insert followed by SetState
+    // and SetFlags, in one step when nobody observes the book (a book being read).
+    Node Append(Node parent, std::int32_t kind, std::string_view text, std::uint32_t state, std::uint32_t flags);
     // Removes the node with its whole subtree. 1, or -1 when stale or none.
     int Remove(Node n);
     // Removes every node (a reset for the observers).
@@ -212,6 +219,21 @@ public:
     // True when n is anc or lies below it.
     bool IsWithin(Node n, Node anc) const;
     int Depth(Node n) const;                // 0 for a top-level node, -1 when stale
+
+    // A walk in the order of the tree stream (book/TreeStream.h), straight over the node
+    // store: Record for each node in pre-order, Close for each step to a next sibling and
+    // each level climbed. From a node, its subtree alone (the node is never closed); from
+    // none, every top-level node with its subtree.
+    struct StreamVisitor {
+        virtual void Record(Node n, std::int32_t kind, const std::string& text, std::uint32_t state,
+                            std::uint32_t flags) = 0;
+        virtual void Close() = 0;
+
+    protected:
+        ~StreamVisitor() = default;
+    };
+    // -1 when start is stale, else 1.
+    int WalkStream(Node start, StreamVisitor& visitor) const;
 
     // ---- Rows, each in constant time (parent none: the top level)
     static constexpr int kMaxRows = 0x7FFFFFFF;

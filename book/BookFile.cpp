@@ -5,6 +5,8 @@
 #include <strings.h>
 #include <new>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "book/Compress.h"
 #include "book/Marking.h"
@@ -129,6 +131,32 @@ FileChoice BookOpenChoice(const std::string& bookPath)
 // ---------------------------------------------------------------------------------------
 // Content
 
+namespace {
+
+// Joins a helper thread when the scope ends, however it ends.
+struct JoinOnExit {
+    std::thread& t;
+    ~JoinOnExit()
+    {
+        if (t.joinable())
+            t.join();
+    }
+};
+
+// Runs f on a thread of its own, or here when none can be started.
+template <class F>
+std::thread Alongside(F&& f)
+{
+    try {
+        return std::thread(f);
+    } catch (const std::system_error&) {
+        f();
+        return std::thread();
+    }
+}
+
+}  // namespace
+
 int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::uint8_t>& out)
 {
     // The reader accepts exactly one top-level item; anything else would make a file that
@@ -150,17 +178,17 @@ int EncodeBookFile(KeyTree& tree, std::string_view password, std::vector<std::ui
             return -1;
         Wipe(stream);
         std::vector<std::uint8_t>().swap(stream);
-        const Md5Bytes contentDigest = Md5Of(plain);
-        if (plain.capacity() - plain.size() < kMd5Size) {
-            // Grown by hand, so that the buffer left behind is wiped.
-            std::vector<std::uint8_t> bigger;
-            bigger.reserve(plain.size() + kMd5Size);
-            bigger.assign(plain.begin(), plain.end());
-            Wipe(plain);
-            plain.swap(bigger);
-        }
-        plain.insert(plain.end(), contentDigest.begin(), contentDigest.end());
-        if (tree.cipher.Encrypt(cipherText, plain, password, 256, 256, kCipherBlockChaining) != 1)
+        // The content digest, the plaintext's last bytes, is taken on a thread of its own
+        // while the cipher chains the content's whole blocks.
+        Md5Bytes contentDigest{};
+        std::thread digester = Alongside([&contentDigest, &plain] { contentDigest = Md5Of(plain); });
+        JoinOnExit join{digester};
+        const auto digestTail = [&](std::uint8_t* tail) {
+            if (digester.joinable())
+                digester.join();
+            std::memcpy(tail, contentDigest.data(), kMd5Size);
+        };
+        if (tree.cipher.EncryptWithTail(cipherText, plain, kMd5Size, digestTail, password, 256, 256) != 1)
             return -1;
         const Md5Bytes passwordDigest = Md5Of(password);
         out.clear();
@@ -184,9 +212,20 @@ BookContentError DecodeBookContent(std::span<const std::uint8_t> cipherText, std
         if (cipher.Decrypt(plain, cipherText, password) != 1 || plain.size() < kMd5Size)
             return BookContentError::Cipher;
         const std::size_t m = plain.size() - kMd5Size;
-        if (!DigestEquals(Md5Of(std::span<const std::uint8_t>(plain.data(), m)), plain.data() + m))
+        // The digest is taken on a thread of its own while the content expands; what a
+        // content failing its digest expanded to is thrown away.
+        const std::span<const std::uint8_t> coded(plain.data(), m);
+        Md5Bytes digest{};
+        int expanded = kExpandMalformed;
+        {
+            std::thread digester = Alongside([&digest, coded] { digest = Md5Of(coded); });
+            JoinOnExit join{digester};
+            expanded = codec.Expand(stream, plain.data(), m, kMaxBookStreamBytes);
+        }
+        if (!DigestEquals(digest, plain.data() + m)) {
+            Wipe(stream);
             return BookContentError::Digest;
-        const int expanded = codec.Expand(stream, plain.data(), m, kMaxBookStreamBytes);
+        }
         if (expanded != 1) {
             stream.clear();
             return expanded == kExpandTooLarge ? BookContentError::TooLarge : BookContentError::Expand;

@@ -341,8 +341,55 @@ void CopyWithin(std::uint8_t* o, std::size_t to, std::size_t from, std::size_t n
     }
 }
 
-// Checks the whole buffer and sizes the output before any of it is produced, so that
-// malformed or oversized data costs no memory and the output is allocated once, exactly.
+// The compressor fills every chunk but the last. Data whose chunks fit one batch and the
+// limit is expanded in one pass on that assumption: the last chunk is checked and counted
+// first, which sizes the output exactly, and every chunk is then walked straight into its
+// place. True when that worked; otherwise out is wiped and empty, and the checked expansion
+// runs (it alone decides what is wrong, so results do not change), at the cost of a
+// buffer of at most limit bytes for the chunks walked meanwhile.
+bool ExpandRegular(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len, std::uint64_t end,
+                   std::size_t limit, const CCompress& codec, std::vector<ChunkBits>& spans) {
+    constexpr std::size_t kFull = CCompress::kChunkSize;
+    std::uint64_t pos = CCompress::kHeaderBits;
+    if (NextChunks(data, len, end, pos, spans) != 1 || spans.empty() || spans.size() - 1 > limit / kFull)
+        return false;
+    const std::size_t n = spans.size();
+    // A full chunk needs its first literal and at least three copies (of at most 32769
+    // bytes, 18 bits or more each): shorter chunks, as crafted data has them by the
+    // thousand, go to the checked expansion without a buffer sized for full ones.
+    constexpr std::uint64_t kFullChunkBits = 9 + 3 * 18;
+    for (std::size_t k = 0; k + 1 < n; ++k)
+        if (spans[k].end - spans[k].begin < kFullChunkBits) return false;
+    const std::size_t full = (n - 1) * kFull;
+    std::size_t last = 0;
+    if (WalkChunk(data, len, spans[n - 1].begin, spans[n - 1].end, last, [](std::size_t, std::uint8_t) {},
+                  [](std::size_t, std::size_t, std::size_t) {}) != 1 ||
+        last > limit - full || full + last == 0)
+        return false;
+    std::vector<std::size_t> produced(n, 0);
+    std::vector<int> results(n, 1);
+    out.resize(full + last);
+    std::uint8_t* o = out.data();
+    OnThreads(n, codec.ThreadsFor(n), [&](std::size_t k) {
+        // A chunk never writes past kFull bytes from its start, nor the last past `last`
+        // (it walks as it did when counted).
+        std::uint8_t* c = o + k * kFull;
+        results[k] = WalkChunk(data, len, spans[k].begin, spans[k].end, produced[k],
+                               [c](std::size_t at, std::uint8_t byte) { c[at] = byte; },
+                               [c](std::size_t to, std::size_t from, std::size_t m) { CopyWithin(c, to, from, m); });
+    });
+    bool ok = true;
+    for (std::size_t k = 0; k < n; ++k) ok = ok && results[k] == 1 && produced[k] == (k + 1 < n ? kFull : last);
+    if (!ok) {
+        Wipe(out);
+        std::vector<std::uint8_t>().swap(out);
+    }
+    return ok;
+}
+
+// Data ExpandRegular does not take is checked whole and the output sized before any of it is
+// produced, so that malformed or oversized data costs no memory and the output is allocated
+// once, exactly.
 // The chunks are independent: both passes run them on `threads` threads, a batch at a time.
 int ExpandInto(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len, std::size_t limit,
                const CCompress& codec) {
@@ -356,6 +403,7 @@ int ExpandInto(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::si
     std::vector<ChunkBits> spans;
     std::vector<std::size_t> produced;
     std::vector<int> results;
+    if (ExpandRegular(out, data, len, end, limit, codec, spans)) return 1;
     // First pass: every chunk checked and counted. A chunk's failure counts only where the
     // chunks before it stayed within the limit; a symbol passing it is refused as too large
     // before anything after it is looked at.

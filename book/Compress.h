@@ -50,10 +50,12 @@ public:
     // data is malformed (shorter than a header, a header pointing beyond the data or outside
     // its parent, a symbol running past its chunk's end, a copy from outside the chunk's
     // output, a chunk coding more than kChunkSize bytes, no chunk at all) or memory runs out;
-    // kExpandTooLarge (-2) when the result would exceed limit. out is then empty. The whole
-    // buffer is checked and the result sized before anything is produced: refused data costs
-    // no memory, and out is allocated once, exactly. Bytes after the last coded byte are
-    // ignored.
+    // kExpandTooLarge (-2) when the result would exceed limit. out is then empty. out is
+    // allocated once, exactly. Data laid out as the compressor lays it (every chunk but the
+    // last full) is expanded in one pass, its last chunk checked first; any other data, and
+    // data found faulty on the way, is checked whole and sized before anything is produced,
+    // so refused data costs at most a buffer within limit for a moment (none when its
+    // chunks could not fit the limit). Bytes after the last coded byte are ignored.
     [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t len,
                std::size_t limit = kMaxExpandedSize);
     [[nodiscard]] int Expand(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,

@@ -184,9 +184,12 @@ void MendAfterRebuild(KeyTree& tree)
         }
     }
 
+    // Most books carry no mark and no cut look; one pass over the node store tells, and
+    // spares the walks below.
+    const bool anyMarks = book.AnyWith(kFlagMarked, kStateCut);
     // The level where marks sit.
     Node level = tree.Live(tree.markedParent);
-    if (!level) {
+    if (!level && anyMarks) {
         for (Node n = book.FirstRoot(); n; n = book.NextPreOrder(n)) {
             if (book.Marked(n)) {
                 level = book.Parent(n);
@@ -196,7 +199,7 @@ void MendAfterRebuild(KeyTree& tree)
     }
     tree.markedParent = level;
     // Marks elsewhere are left over from an inconsistent source: take them away.
-    for (Node n = book.FirstRoot(); n; n = book.NextPreOrder(n))
+    for (Node n = anyMarks ? book.FirstRoot() : Node{}; n; n = book.NextPreOrder(n))
         if (((book.Flags(n) & kFlagMarked) || (book.State(n) & kStateCut)) && book.Parent(n) != level)
             Unmark(book, n);
     tree.markedCount = CountMarkedChildren(book, level);

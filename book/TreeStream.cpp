@@ -81,7 +81,7 @@ bool Build(Book& book, Node base, std::span<const std::uint8_t> data, Markers& m
         [&](std::int32_t kind, std::string_view text, std::uint32_t state, std::uint32_t flags) {
             if (!ok)
                 return;
-            const Node n = book.Insert(cur, kind, text);
+            const Node n = book.Append(cur, kind, text, state & kStateExpanded, flags & ~kMarkers);
             if (!n) {
                 ok = false;
                 return;
@@ -89,15 +89,12 @@ bool Build(Book& book, Node base, std::span<const std::uint8_t> data, Markers& m
             if (!first)
                 first = n;
             cur = n;
-            if (state & kStateExpanded)
-                book.SetState(n, kStateExpanded, kStateExpanded);
             if (flags & kFlagFirstVisible)
                 m.firstVisible = n;
             if (flags & kFlagMarkedParent)
                 m.markedParent = n;
             if (flags & kFlagMarked)
                 ++m.marked;
-            book.SetFlags(n, flags & ~kMarkers);
         },
         [&]() { cur = book.Parent(cur); });
     if (!ok && first)
@@ -126,81 +123,66 @@ int WriteTreeStream(const Book& book, Node start, int mode, Node markedParent, s
     const bool dropCut = (mode & kClipCut) != 0;
     const std::size_t oldSize = out.size();
 
-    // Pre-order; each level climbed writes a close word, and so does each step to a next
-    // sibling. The start of a subtree write is never closed and its siblings are not
-    // written; a whole-book write goes on to the next top-level nodes.
-    auto walk = [&](auto&& record, auto&& close) {
-        Node cur = start;
-        for (;;) {
-            record(cur);
-            if (Node child = book.FirstChild(cur)) {
-                cur = child;
-                continue;
-            }
-            Node n = cur;
-            cur = Node{};
-            for (;;) {
-                if (!whole && n == start)
-                    break;
-                if (Node sib = book.NextSibling(n)) {
-                    close();
-                    cur = sib;
-                    break;
-                }
-                Node parent = book.Parent(n);
-                if (!parent)
-                    break;
-                close();
-                n = parent;
-            }
-            if (!cur)
-                break;
-        }
-    };
-
-    try {
-        // Sized first, then written in place: one allocation, and no copy of the stream (a
-        // decrypted book) is left behind by a growing buffer.
+    // Sized first, then written in place: one allocation, and no copy of the stream (a
+    // decrypted book) is left behind by a growing buffer.
+    struct Sizer final : Book::StreamVisitor {
         std::size_t size = 0;
-        walk(
-            [&](Node n) {
-                const std::size_t textLen = book.Text(n).size();
-                if (textLen > std::numeric_limits<std::uint32_t>::max())
-                    throw std::bad_alloc();
-                size += 16 + textLen;
-            },
-            [&] { size += 4; });
-        out.resize(oldSize + size);
-        std::uint8_t* p = out.data() + oldSize;
-        auto put = [&p](std::uint32_t w) {
+        bool tooLong = false;
+        void Record(Node, std::int32_t, const std::string& text, std::uint32_t, std::uint32_t) override
+        {
+            tooLong = tooLong || text.size() > std::numeric_limits<std::uint32_t>::max();
+            size += 16 + text.size();
+        }
+        void Close() override { size += 4; }
+    };
+    struct Writer final : Book::StreamVisitor {
+        std::uint8_t* p = nullptr;
+        Node firstVisible, markedParent;
+        bool dropCut = false, dropMarks = false;
+        void Put(std::uint32_t w)
+        {
             p[0] = static_cast<std::uint8_t>(w);
             p[1] = static_cast<std::uint8_t>(w >> 8);
             p[2] = static_cast<std::uint8_t>(w >> 16);
             p[3] = static_cast<std::uint8_t>(w >> 24);
             p += 4;
-        };
-        walk(
-            [&](Node n) {
-                const std::string& text = book.Text(n);
-                std::uint32_t state = book.State(n);
-                std::uint32_t flags = book.Flags(n) & ~kMarkers;
-                if (dropCut)
-                    state &= ~kStateCut;
-                if (dropMarks)
-                    flags &= ~kFlagMarked;
-                if (n == firstVisible)
-                    flags |= kFlagFirstVisible;
-                if (n == markedParent)
-                    flags |= kFlagMarkedParent;
-                put(static_cast<std::uint32_t>(book.Kind(n)));
-                put(static_cast<std::uint32_t>(text.size()));
-                if (!text.empty())
-                    std::memcpy(p, text.data(), text.size());
-                p += text.size();
-                put(state);
-                put(flags);
-            },
-            [&] { put(0); });
+        }
+        void Record(Node n, std::int32_t kind, const std::string& text, std::uint32_t state,
+                    std::uint32_t flags) override
+        {
+            flags &= ~kMarkers;
+            if (dropCut)
+                state &= ~kStateCut;
+            if (dropMarks)
+                flags &= ~kFlagMarked;
+            if (n == firstVisible)
+                flags |= kFlagFirstVisible;
+            if (n == markedParent)
+                flags |= kFlagMarkedParent;
+            Put(static_cast<std::uint32_t>(kind));
+            Put(static_cast<std::uint32_t>(text.size()));
+            if (!text.empty())
+                std::memcpy(p, text.data(), text.size());
+            p += text.size();
+            Put(state);
+            Put(flags);
+        }
+        void Close() override { Put(0); }
+    };
+
+    try {
+        const Node from = whole ? Node{} : start;
+        Sizer sizer;
+        if (book.WalkStream(from, sizer) != 1 || sizer.tooLong)
+            throw std::bad_alloc();
+        out.resize(oldSize + sizer.size);
+        Writer writer;
+        writer.p = out.data() + oldSize;
+        writer.firstVisible = firstVisible;
+        writer.markedParent = markedParent;
+        writer.dropCut = dropCut;
+        writer.dropMarks = dropMarks;
+        (void)book.WalkStream(from, writer);
     } catch (const std::bad_alloc&) {
         out.resize(oldSize);
         return -1;

@@ -1,10 +1,15 @@
 #include "crypto/Rijndael.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <thread>
 #include <new>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "platform/Wipe.h"
 
@@ -213,9 +218,150 @@ void CipherBlock(const std::uint32_t* rk, int nr, const std::uint8_t* in, std::u
     }
 }
 
+#if defined(__x86_64__)
+// The 256-bit block on the AES instructions. An AES round shifts row r by r within four
+// columns; the 256-bit block shifts its rows by 0, 1, 3 and 4 across eight. Before each round
+// the two halves (columns 0-3 and 4-7, standard byte order) exchange bytes and are shuffled
+// so that the AES shift of each half lands every byte where the wide shift puts it; the byte
+// a half needs always sits at the same place in one half or the other, so a blend and one
+// shuffle per half do it.
+struct Mask16 {
+    alignas(16) std::uint8_t b[16];
+};
+
+struct WideMasks {
+    Mask16 blend, pick;        // encryption rounds
+    Mask16 invBlend, invPick;  // decryption rounds
+    Mask16 load[4];            // block bytes (row-wise) to halves: rows 0-1, rows 2-3, each for half 0, 1
+    Mask16 store[4];           // halves to rows 0-1 / 2-3, from half 0, 1
+};
+
+constexpr WideMasks MakeWideMasks()
+{
+    constexpr int shift[4] = {0, 1, 3, 4};
+    WideMasks m{};
+    for (int inverse = 0; inverse < 2; ++inverse) {
+        Mask16& blend = inverse ? m.invBlend : m.blend;
+        Mask16& pick = inverse ? m.invPick : m.pick;
+        for (int i = 0; i < 4; ++i)
+            for (int r = 0; r < 4; ++r) {
+                // Column i, row r of half 0 before the AES shift must hold the byte that the
+                // wide shift brings to column j after it.
+                const int j = inverse ? (i + r) % 4 : (i - r + 4) % 4;
+                const int c = inverse ? (j - shift[r] + 8) % 8 : (j + shift[r]) % 8;
+                const int p = 4 * (c % 4) + r;
+                pick.b[4 * i + r] = static_cast<std::uint8_t>(p);
+                blend.b[p] = c >= 4 ? 0x80 : 0;
+            }
+    }
+    // Block byte 8r + c is row r, column c; in the halves it is byte 4(c % 4) + r of half c / 4.
+    for (int part = 0; part < 2; ++part)      // rows 0-1 or rows 2-3 (16 block bytes)
+        for (int half = 0; half < 2; ++half)
+            for (int q = 0; q < 16; ++q) {
+                const int r = 2 * part + q / 8, c = q % 8;
+                const bool here = c / 4 == half;
+                if (here)
+                    m.load[2 * part + half].b[4 * (c % 4) + r] = static_cast<std::uint8_t>(q);
+                m.store[2 * part + half].b[q] = here ? static_cast<std::uint8_t>(4 * (c % 4) + r) : 0x80;
+            }
+    // Load positions not filled from this part are cleared.
+    for (int part = 0; part < 2; ++part)
+        for (int half = 0; half < 2; ++half)
+            for (int p = 0; p < 16; ++p) {
+                const int r = p % 4;
+                if (r / 2 != part)
+                    m.load[2 * part + half].b[p] = 0x80;
+            }
+    return m;
+}
+
+constexpr WideMasks kWide = MakeWideMasks();
+
+#define MORVANE_AES_TARGET __attribute__((target("aes,sse4.1")))
+
+MORVANE_AES_TARGET inline __m128i Mask(const Mask16& m)
+{
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(m.b));
+}
+
+MORVANE_AES_TARGET inline void LoadWide(const std::uint8_t* in, __m128i& h0, __m128i& h1)
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16));
+    h0 = _mm_or_si128(_mm_shuffle_epi8(a, Mask(kWide.load[0])), _mm_shuffle_epi8(b, Mask(kWide.load[2])));
+    h1 = _mm_or_si128(_mm_shuffle_epi8(a, Mask(kWide.load[1])), _mm_shuffle_epi8(b, Mask(kWide.load[3])));
+}
+
+MORVANE_AES_TARGET inline void StoreWide(__m128i h0, __m128i h1, std::uint8_t* out)
+{
+    const __m128i a = _mm_or_si128(_mm_shuffle_epi8(h0, Mask(kWide.store[0])), _mm_shuffle_epi8(h1, Mask(kWide.store[1])));
+    const __m128i b = _mm_or_si128(_mm_shuffle_epi8(h0, Mask(kWide.store[2])), _mm_shuffle_epi8(h1, Mask(kWide.store[3])));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), b);
+}
+
+MORVANE_AES_TARGET inline __m128i Key(const std::uint32_t* rk)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(rk));
+}
+
+// G blocks at once (their rounds interleave); in and out hold the blocks in the file's byte
+// order. Round keys as the table code uses them (column words, row r in byte r).
+template <int G, bool Inverse>
+MORVANE_AES_TARGET void WideBlocks(const std::uint32_t* rk, int nr, const std::uint8_t* in, std::uint8_t* out)
+{
+    const __m128i blend = Mask(Inverse ? kWide.invBlend : kWide.blend);
+    const __m128i pick = Mask(Inverse ? kWide.invPick : kWide.pick);
+    __m128i h0[G], h1[G];
+    for (int g = 0; g < G; ++g) {
+        LoadWide(in + 32 * g, h0[g], h1[g]);
+        h0[g] = _mm_xor_si128(h0[g], Key(rk));
+        h1[g] = _mm_xor_si128(h1[g], Key(rk + 4));
+    }
+    for (int round = 1; round <= nr; ++round) {
+        const __m128i k0 = Key(rk + 8 * round), k1 = Key(rk + 8 * round + 4);
+        for (int g = 0; g < G; ++g) {
+            const __m128i t0 = _mm_shuffle_epi8(_mm_blendv_epi8(h0[g], h1[g], blend), pick);
+            const __m128i t1 = _mm_shuffle_epi8(_mm_blendv_epi8(h1[g], h0[g], blend), pick);
+            if (round < nr) {
+                h0[g] = Inverse ? _mm_aesdec_si128(t0, k0) : _mm_aesenc_si128(t0, k0);
+                h1[g] = Inverse ? _mm_aesdec_si128(t1, k1) : _mm_aesenc_si128(t1, k1);
+            } else {
+                h0[g] = Inverse ? _mm_aesdeclast_si128(t0, k0) : _mm_aesenclast_si128(t0, k0);
+                h1[g] = Inverse ? _mm_aesdeclast_si128(t1, k1) : _mm_aesenclast_si128(t1, k1);
+            }
+        }
+    }
+    for (int g = 0; g < G; ++g)
+        StoreWide(h0[g], h1[g], out + 32 * g);
+}
+
+bool HardwareAvailable()
+{
+    static const bool available = __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1");
+    return available;
+}
+#else
+bool HardwareAvailable()
+{
+    return false;
+}
+#endif
+
+std::atomic<bool> hardwareAllowed{true};
+
+bool UseHardware(int nb)
+{
+    return nb == 8 && hardwareAllowed.load(std::memory_order_relaxed) && HardwareAvailable();
+}
+
 template <bool Inverse>
 void CipherBlockAnySize(int nb, const std::uint32_t* rk, int nr, const std::uint8_t* in, std::uint8_t* out)
 {
+#if defined(__x86_64__)
+    if (UseHardware(nb))
+        return WideBlocks<1, Inverse>(rk, nr, in, out);
+#endif
     switch (nb) {
     case 4:
         CipherBlock<4, Inverse>(rk, nr, in, out);
@@ -231,6 +377,12 @@ void CipherBlockAnySize(int nb, const std::uint32_t* rk, int nr, const std::uint
 
 } // namespace
 
+bool CRijndael::AllowHardwareRounds(bool allowed)
+{
+    hardwareAllowed.store(allowed, std::memory_order_relaxed);
+    return UseHardware(8);
+}
+
 void CRijndael::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const
 {
     CipherBlockAnySize<false>(nb_, ek_, nr_, in, out);
@@ -245,12 +397,34 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
                        const std::uint8_t* password, std::size_t passwordLen, int blockBits,
                        int keyBits, int mode)
 {
+    return EncryptParts(out, data, dataLen, 0, nullptr, password, passwordLen, blockBits, keyBits, mode);
+}
+
+int CRijndael::EncryptWithTail(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+                               std::size_t tailLen, const std::function<void(std::uint8_t*)>& fillTail,
+                               std::string_view password, int blockBits, int keyBits)
+{
+    if (tailLen > 32 || (tailLen > 0 && !fillTail))
+        return -1;
+    return EncryptParts(out, data.data(), data.size(), tailLen, tailLen > 0 ? &fillTail : nullptr,
+                        reinterpret_cast<const std::uint8_t*>(password.data()), password.size(), blockBits,
+                        keyBits, kCipherBlockChaining);
+}
+
+int CRijndael::EncryptParts(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
+                            std::size_t tailLen, const std::function<void(std::uint8_t*)>* fillTail,
+                            const std::uint8_t* password, std::size_t passwordLen, int blockBits, int keyBits,
+                            int mode)
+{
     if ((!data && dataLen > 0) || !password || passwordLen == 0)
         return -1;
     if (blockBits % 32 != 0 || keyBits % 32 != 0 || mode < 0 || mode > 255)
         return -1;
+    if (tailLen > 0 && mode != kCipherBlockChaining)
+        return -1;
     // The length field holds 32 bits.
-    if (dataLen > 0xFFFFFFFFu)
+    const std::size_t total = dataLen + tailLen;
+    if (total > 0xFFFFFFFFu)
         return -1;
     OnExit wipe{[this] {
         WipeBytes(ek_, sizeof(ek_));
@@ -259,8 +433,8 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     if (SetKey(password, passwordLen, blockBits / 32, keyBits / 32) != 1)
         return -1;
     const std::size_t bs = std::size_t(nb_) * 4;
-    const std::size_t blocks = (dataLen + bs - 1) / bs;
-    const std::size_t cipherLen = mode == kCipherBlockChaining ? blocks * bs : dataLen;
+    const std::size_t blocks = (total + bs - 1) / bs;
+    const std::size_t cipherLen = mode == kCipherBlockChaining ? blocks * bs : total;
     try {
         out.assign(kCipherHeaderSize + cipherLen, 0);
     } catch (const std::bad_alloc&) {
@@ -271,22 +445,36 @@ int CRijndael::Encrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
     out[2] = static_cast<std::uint8_t>(nk_);
     out[3] = 1;
     for (int i = 0; i < 4; ++i)
-        out[4 + i] = static_cast<std::uint8_t>(dataLen >> (8 * i));
+        out[4 + i] = static_cast<std::uint8_t>(total >> (8 * i));
     std::uint8_t* ct = out.data() + kCipherHeaderSize;
 
     std::uint8_t chain[32];
     std::memcpy(chain, kInitVector.data(), bs);
     if (mode == kCipherBlockChaining) {
-        for (std::size_t b = 0; b < blocks; ++b) {
-            const std::size_t off = b * bs;
-            const std::size_t n = std::min(bs, dataLen - off);
+        // Blocks of p[0..n-1], the last one completed with zero bytes, from ct on.
+        auto chainBlocks = [&](const std::uint8_t* p, std::size_t n, std::uint8_t* to) {
             std::uint8_t x[32];
-            // The last block is completed with zero bytes.
-            for (std::size_t i = 0; i < bs; ++i)
-                x[i] = static_cast<std::uint8_t>((i < n ? data[off + i] : 0) ^ chain[i]);
-            EncryptBlock(x, ct + off);
-            std::memcpy(chain, ct + off, bs);
+            for (std::size_t off = 0; off < n; off += bs) {
+                const std::size_t m = std::min(bs, n - off);
+                for (std::size_t i = 0; i < bs; ++i)
+                    x[i] = static_cast<std::uint8_t>((i < m ? p[off + i] : 0) ^ chain[i]);
+                EncryptBlock(x, to + off);
+                std::memcpy(chain, to + off, bs);
+            }
             WipeBytes(x, sizeof(x));
+        };
+        if (!fillTail) {
+            chainBlocks(data, dataLen, ct);
+        } else {
+            // The whole blocks of data first; the tail is asked for only then.
+            const std::size_t whole = dataLen / bs * bs;
+            chainBlocks(data, whole, ct);
+            SecretArray<std::uint8_t, 64> rest;
+            const std::size_t left = dataLen - whole;
+            if (left > 0)
+                std::memcpy(rest.data(), data + whole, left);
+            (*fillTail)(rest.data() + left);
+            chainBlocks(rest.data(), left + tailLen, ct + whole);
         }
     } else {
         std::uint8_t e[32];
@@ -341,7 +529,23 @@ int CRijndael::Decrypt(std::vector<std::uint8_t>& out, const std::uint8_t* data,
         auto run = [&](std::size_t first, std::size_t end) {
             std::uint8_t x[32];
             const std::uint8_t* before = first == 0 ? kInitVector.data() : ct + (first - 1) * bs;
-            for (std::size_t b = first; b < end; ++b) {
+            std::size_t b = first;
+#if defined(__x86_64__)
+            if (UseHardware(nb)) {
+                // Four blocks at a time, all wholly within the recorded length.
+                constexpr std::size_t kGroup = 4;
+                for (; b + kGroup <= end && (b + kGroup) * 32 <= length; b += kGroup) {
+                    std::uint8_t* o = out.data() + b * 32;
+                    WideBlocks<kGroup, true>(dk_, nr_, ct + b * 32, o);
+                    for (std::size_t g = 0; g < kGroup; ++g) {
+                        for (std::size_t i = 0; i < 32; ++i)
+                            o[32 * g + i] ^= before[i];
+                        before = ct + (b + g) * 32;
+                    }
+                }
+            }
+#endif
+            for (; b < end; ++b) {
                 const std::size_t off = b * bs;
                 DecryptBlock(ct + off, x);
                 const std::size_t n = std::min(bs, length - off);

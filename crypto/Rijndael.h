@@ -17,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,14 @@ public:
     [[nodiscard]] int Decrypt(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
                 std::string_view password);
 
+    // Block chaining (blockBits and keyBits as above) of data followed by tailLen bytes, at
+    // most 32, that fillTail writes to the pointer it gets: it is called once every whole
+    // block of data is enciphered, so that the caller may compute the tail meanwhile. The
+    // result is Encrypt's for data and tail as one buffer. -1 as Encrypt, or for a longer tail.
+    [[nodiscard]] int EncryptWithTail(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> data,
+                                      std::size_t tailLen, const std::function<void(std::uint8_t*)>& fillTail,
+                                      std::string_view password, int blockBits = 256, int keyBits = 256);
+
     // Single-block primitives on the current key schedule (after SetKey), for tests and tools.
     // Returns 1, or -1 for unsupported sizes or an empty key.
     [[nodiscard]] int SetKey(const std::uint8_t* key, std::size_t keyLen, int blockWords, int keyWords);
@@ -60,7 +69,15 @@ public:
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const;
     [[nodiscard]] int BlockBytes() const { return nb_ * 4; }
 
+    // The 256-bit block runs on the processor's AES instructions where it has them. Tests
+    // turn that off to check the table code against them; returns whether they are in use.
+    static bool AllowHardwareRounds(bool allowed);
+
 private:
+    int EncryptParts(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t dataLen,
+                     std::size_t tailLen, const std::function<void(std::uint8_t*)>* fillTail,
+                     const std::uint8_t* password, std::size_t passwordLen, int blockBits, int keyBits, int mode);
+
     static constexpr int kMaxRounds = 14;
     static constexpr int kMaxWords = (kMaxRounds + 1) * 8;
     int nb_ = 0, nk_ = 0, nr_ = 0;

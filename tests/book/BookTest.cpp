@@ -170,8 +170,12 @@ TEST(Book, FlagsStateSelectionAndFirstVisible)
     EXPECT_EQ(b.ToggleFlags(d, kFlagSortName), kFlagSortName);
     EXPECT_EQ(b.ToggleFlags(d, kFlagSortName | kFlagSortType), kFlagSortType);
     EXPECT_EQ(b.Flags(d), kFlagSortType);
+    EXPECT_FALSE(b.AnyWith(kFlagMarked, kStateCut));
     EXPECT_EQ(b.SetState(d, kStateCut | kStateBold, kStateCut), 1);
     EXPECT_EQ(b.State(d), kStateCut);
+    EXPECT_TRUE(b.AnyWith(kFlagMarked, kStateCut));
+    EXPECT_FALSE(b.AnyWith(kFlagMarked, kStateBold));
+    EXPECT_TRUE(b.AnyWith(kFlagSortType, 0));
     b.Expand(d, true);
     EXPECT_TRUE(b.Expanded(d));
     b.Expand(d, false);
@@ -188,6 +192,7 @@ TEST(Book, FlagsStateSelectionAndFirstVisible)
     b.SetFirstVisible(d);
     EXPECT_EQ(b.FirstVisible(), d);
     b.Remove(d);
+    EXPECT_FALSE(b.AnyWith(kFlagSortType, kStateCut));  // removed nodes count no more
     EXPECT_EQ(b.Selected(), Node{});
     EXPECT_EQ(b.FirstVisible(), r);
     EXPECT_EQ(b.Select(d), -1);

@@ -954,6 +954,40 @@ TEST(Compress, SameOutputOnEveryThreadCount) {
     }
 }
 
+TEST(Expand, FewShortChunksAndALateFault) {
+    // Chunks short of 70000 bytes before the last (only crafted data has them) and a fault in
+    // a later chunk give the same results as with one chunk per batch, the output exact.
+    auto build = [](int chunks, int damagedAt) {
+        Bits all;
+        all.Put(0, 35);
+        for (int k = 0; k < chunks; ++k) {
+            Bits ch;
+            ch.Put(0, 35);
+            ch.Put(1, 1);
+            ch.Put(static_cast<std::uint8_t>('a' + k), 8);
+            if (k == damagedAt) {
+                ch.Put(0, 3);  // a copy from position 1, which it has not produced
+                ch.Put(1, 1);
+                ch.Put(0, 3);
+            }
+            ch.SetEndHeader();
+            all.Append(ch);
+        }
+        all.SetEndHeader();
+        return all.Pack();
+    };
+    CCompress codec;
+    Bytes out;
+    ASSERT_EQ(codec.Expand(out, build(3, -1)), 1);
+    EXPECT_EQ(out, FromText("abc"));
+    EXPECT_EQ(out.capacity(), 3u);
+    EXPECT_EQ(codec.Expand(out, build(3, 1)), kExpandMalformed);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(codec.Expand(out, build(3, 2)), kExpandMalformed);
+    EXPECT_EQ(codec.Expand(out, build(3, 2), 2), kExpandTooLarge);
+    EXPECT_TRUE(out.empty());
+}
+
 TEST(Expand, ManyChunksInOrderOnEveryThreadCount) {
     // 5000 chunks of one literal each, more than one batch of chunks: each chunk's output
     // lands in its place, and a fault counts as the walk in order meets it. The chunk at
