@@ -287,22 +287,9 @@ Node Book::Insert(Node parent, std::int32_t kind, std::string_view text)
     if (!parent.IsNone() && !Get(parent))
         return Node{};
     // Everything that can fail comes before the first notification.
-    std::uint32_t k = 0;
-    try {
-        k = Allocate();
-        slots_[k - 1].record.text.assign(text.data(), text.size());
-        std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
-        if (kids.size() >= static_cast<std::size_t>(kMaxRows)) {
-            GiveBack(k);
-            return Node{};
-        }
-        if (kids.size() == kids.capacity())
-            kids.reserve(kids.empty() ? 4 : 2 * kids.size());
-    } catch (const std::bad_alloc&) {
-        if (k)
-            GiveBack(k);
+    const std::uint32_t k = ReserveChild(parent, text);
+    if (!k)
         return Node{};
-    }
     const int row = static_cast<int>(KidsOf(parent.slot).size());
     Notify([&](BookObserver& o) { o.RowsAboutToBeInserted(parent, row, row); });
     if (!parent.IsNone() && !Get(parent)) {  // an observer broke the rule
@@ -316,16 +303,8 @@ Node Book::Insert(Node parent, std::int32_t kind, std::string_view text)
         GiveBack(k);
         return Node{};
     }
-    Slot& s = slots_[k - 1];
-    s.kind = kind;
-    s.state = 0;
-    s.record.flags = 0;
-    s.parent = parent.slot;
-    s.row = static_cast<std::uint32_t>(kids.size() - 1);
-    ++liveCount_;
-    const Node n{k, s.gen};
-    s.record.self = n;
-    const int at = static_cast<int>(s.row);
+    const Node n = LinkChild(k, parent, kind, 0, 0);
+    const int at = static_cast<int>(kids.size() - 1);
     Notify([&](BookObserver& o) { o.RowsInserted(parent, at, at); });
     return n;
 }
@@ -342,6 +321,15 @@ Node Book::Append(Node parent, std::int32_t kind, std::string_view text, std::ui
     }
     if (kind == 0 || (!parent.IsNone() && !Get(parent)))
         return Node{};
+    const std::uint32_t k = ReserveChild(parent, text);
+    if (!k)
+        return Node{};
+    KidsOf(parent.slot).push_back(k);  // within the capacity ReserveChild made
+    return LinkChild(k, parent, kind, state, flags);
+}
+
+std::uint32_t Book::ReserveChild(Node parent, std::string_view text)
+{
     std::uint32_t k = 0;
     try {
         k = Allocate();
@@ -349,16 +337,20 @@ Node Book::Append(Node parent, std::int32_t kind, std::string_view text, std::ui
         std::vector<std::uint32_t>& kids = KidsOf(parent.slot);
         if (kids.size() >= static_cast<std::size_t>(kMaxRows)) {
             GiveBack(k);
-            return Node{};
+            return 0;
         }
         if (kids.size() == kids.capacity())
             kids.reserve(kids.empty() ? 4 : 2 * kids.size());
-        kids.push_back(k);
     } catch (const std::bad_alloc&) {
         if (k)
             GiveBack(k);
-        return Node{};
+        return 0;
     }
+    return k;
+}
+
+Node Book::LinkChild(std::uint32_t k, Node parent, std::int32_t kind, std::uint32_t state, std::uint32_t flags)
+{
     Slot& s = slots_[k - 1];
     s.kind = kind;
     s.state = state;

@@ -286,6 +286,10 @@ private:
     }
     std::uint32_t Allocate();
     void GiveBack(std::uint32_t slot);
+    // A slot holding text, with room for one more child of parent (0: none, or the parent is
+    // full); then the slot linked as parent's last child, which it must already be in kids.
+    std::uint32_t ReserveChild(Node parent, std::string_view text);
+    Node LinkChild(std::uint32_t slot, Node parent, std::int32_t kind, std::uint32_t state, std::uint32_t flags);
     void Free(std::uint32_t slot);
     void Unlink(std::uint32_t slot);
     void FreeSubtree(std::uint32_t root);
